@@ -1,0 +1,19 @@
+# Warnings are errors on every compiler; sanitizers on request (native builds only).
+
+function(brisvane_target_settings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /WX /utf-8 /permissive-)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion
+                               -Wsign-conversion -Wshadow -Wnon-virtual-dtor -Werror)
+    endif()
+endfunction()
+
+if(BRISVANE_SANITIZE)
+    if(MSVC OR CMAKE_CROSSCOMPILING)
+        message(FATAL_ERROR "BRISVANE_SANITIZE is for native GCC or Clang builds")
+    endif()
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

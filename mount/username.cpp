@@ -1,0 +1,29 @@
+#include "mount/username.h"
+
+#include <array>
+
+#include "mount/build_settings.h"
+
+namespace brisvane {
+
+namespace {
+
+void RemoveFirst(Text& text, TextView piece) {
+    const auto at = FindIgnoringAsciiCase(text, piece);
+    if (at != TextView::npos) {
+        text.erase(at, piece.size());
+    }
+}
+
+}  // namespace
+
+Text CleanUsername(TextView username) {
+    const std::array<TextView, 3> pieces{u"CAMPUS/", u"CAMPUS\\", MailDomainSuffix};
+    Text cleaned(username);
+    for (const TextView piece : pieces) {
+        RemoveFirst(cleaned, piece);
+    }
+    return cleaned;
+}
+
+}  // namespace brisvane

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
+# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and clang-tidy on the core. Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
+
+ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
+    clang-format clang-tidy
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "Formatting (clang-format)"
+scripts/format.sh --check
+
+step "Native build and tests (g++, ASan + UBSan)"
+cmake --preset native
+cmake --build --preset native
+ctest --preset native
+
+step "clang-tidy on the core"
+scripts/tidy.sh build/native
+
+step "All checks passed"

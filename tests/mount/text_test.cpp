@@ -1,0 +1,58 @@
+#include "mount/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "mount/secret_text.h"
+
+namespace brisvane {
+namespace {
+
+TEST(TrimTest, RemovesOnlySpaces) {
+    EXPECT_EQ(Trim(u"  a b  "), u"a b");
+    EXPECT_EQ(Trim(u"\ta\t "), u"\ta\t");
+    EXPECT_EQ(Trim(u"    "), u"");
+    EXPECT_EQ(Trim(u""), u"");
+    EXPECT_EQ(Trim(SecretText(u" p w ")).View(), u"p w");
+}
+
+TEST(DecimalTest, WritesSignedNumbersPlainly) {
+    EXPECT_EQ(Decimal(0), u"0");
+    EXPECT_EQ(Decimal(1219), u"1219");
+    EXPECT_EQ(Decimal(-2146697211), u"-2146697211");
+    EXPECT_EQ(Decimal(std::numeric_limits<std::int32_t>::min()), u"-2147483648");
+}
+
+TEST(ToUtf8Test, EncodesEveryCodeUnitAndReplacesLoneSurrogates) {
+    EXPECT_EQ(ToUtf8(u"a\u00e9\u20ac"), "a\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+    const char16_t lone[] = {0xD800, u'x', 0xDC00, 0};
+    EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(ToUtf8(TextView(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(SecretTextTest, WipingEmptiesAndMovingLeavesNothingBehind) {
+    SecretText first(u"a long password that lives on the heap");
+    SecretText second(std::move(first));
+    EXPECT_TRUE(first.empty());  // NOLINT(bugprone-use-after-move): the contract under test
+    EXPECT_EQ(second.View(), u"a long password that lives on the heap");
+    second.Wipe();
+    EXPECT_TRUE(second.empty());
+}
+
+TEST(WipeTextTest, ZeroesTheWholeBuffer) {
+    Text buffer = u"password";
+    buffer.reserve(64);
+    const char16_t* data = buffer.data();
+    WipeText(buffer);
+    EXPECT_TRUE(buffer.empty());
+    EXPECT_EQ(buffer.data(), data);  // same storage, now all zeros
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(data[i], u'\0');
+    }
+}
+
+}  // namespace
+}  // namespace brisvane
