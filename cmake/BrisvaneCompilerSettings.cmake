@@ -17,3 +17,9 @@ if(BRISVANE_SANITIZE)
                         -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+# The Windows program needs nothing beside Windows' own DLLs: link the C++ runtime,
+# libgcc and winpthread statically.
+if(MINGW)
+    add_link_options(-static -static-libgcc -static-libstdc++)
+endif()

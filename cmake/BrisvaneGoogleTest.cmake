@@ -18,3 +18,13 @@ else()
 endif()
 
 include(GoogleTest)
+
+# Registers a GoogleTest executable with ctest. Natively each test case becomes a ctest test;
+# under Wine a process start costs seconds, so the executable runs once as a whole.
+function(brisvane_add_gtest target)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${target} COMMAND ${target})
+    else()
+        gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST)
+    endif()
+endfunction()

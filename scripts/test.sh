@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and clang-tidy on the core. Exits non-zero on the first failure.
+# clang-tidy on the core, and the Windows build (mingw-w64) with its tests under Wine in a
+# private prefix and display. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy
+    clang-format clang-tidy mingw-w64 wine wine64 xvfb xauth
 
 step() { printf '\n=== %s\n' "$*"; }
 
@@ -21,5 +22,10 @@ ctest --preset native
 
 step "clang-tidy on the core"
 scripts/tidy.sh build/native
+
+step "Windows build (mingw-w64) and tests under Wine"
+cmake --preset windows
+cmake --build --preset windows
+scripts/wine-session.sh ctest --preset windows
 
 step "All checks passed"
