@@ -1,0 +1,38 @@
+// The fixed ID of every control of the main window: 1000 plus its tab index. Tests, automation
+// and accessibility tools find the controls by these numbers, so they never change.
+#pragma once
+
+namespace brisvane {
+
+enum class ControlId : int {
+    frameHidden = 1000,
+    txtUname = 1001,
+    txtPasswd = 1002,
+    chkAdvanced = 1003,
+    btnOK = 1004,
+    btnCancel = 1005,
+    cmbDriveLetter = 1006,
+    txtDomain = 1007,
+    txtWebSite = 1008,
+    txtInfo = 1009,
+    Label3 = 1010,
+    Label4 = 1011,
+    Label5 = 1012,
+    frameCred = 1013,
+    lblVer = 1014,
+    Label2 = 1015,
+    Label1 = 1016,
+};
+
+inline constexpr int kFirstControlId = 1000;
+inline constexpr int kControlCount = 17;
+
+constexpr int TabIndexOf(ControlId id) {
+    return static_cast<int>(id) - kFirstControlId;
+}
+
+constexpr ControlId ControlIdAt(int tabIndex) {
+    return static_cast<ControlId>(kFirstControlId + tabIndex);
+}
+
+}  // namespace brisvane

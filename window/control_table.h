@@ -1,0 +1,52 @@
+// The main window as data: every control's kind, container, initial text, place and size in
+// twips, tab index and input settings. The window is built from this table alone.
+#pragma once
+
+#include <optional>
+#include <span>
+
+#include "mount/text.h"
+#include "window/control_ids.h"
+
+namespace brisvane {
+
+enum class ControlKind {
+    kFrame,            // a captioned container for other controls
+    kLabel,            // caption only, never takes the focus
+    kTextBox,          // single-line, editable
+    kPasswordBox,      // single-line, shows "*" for every character, no input-method editor
+    kReadOnlyTextBox,  // single-line, selectable and copyable, inactive-border background
+    kLogBox,           // multi-line, read-only, vertical scroll bar, lines wrap, log font
+    kCheckBox,
+    kPushButton,     // never the default or cancel button
+    kDropDownCombo,  // editable text field with an unsorted list
+};
+
+// Position and size in twips (1/1440 inch), relative to the container's client area.
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct ControlSpec {
+    ControlId id;  // also gives the tab index: id - 1000
+    ControlKind kind;
+    std::optional<ControlId> container;  // none: the window's client area
+    TextView text;                       // initial text or caption
+    TwipsRect twips;
+    int characterLimit;  // 0: no limit beyond the control's own
+    TextView tooltip;    // empty: none
+};
+
+inline constexpr TextView kWindowCaption = u"Brisvane Utility";
+// The client width never changes; the height is set from the frames at load.
+inline constexpr int kClientWidthTwips = 3705;
+
+// Every control, in tab order (ascending ID).
+std::span<const ControlSpec> ControlTable();
+
+const ControlSpec& SpecOf(ControlId id);
+
+}  // namespace brisvane
