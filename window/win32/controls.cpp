@@ -1,0 +1,116 @@
+#include "window/win32/controls.h"
+
+#include <commctrl.h>
+#include <imm.h>
+
+#include <string>
+
+#include "window/twips.h"
+#include "window/win32/frame_window.h"
+#include "window/win32/last_error.h"
+#include "window/win32/wide_text.h"
+
+namespace brisvane::win32 {
+
+namespace {
+
+struct Win32Class {
+    const wchar_t* name;
+    DWORD style;
+    DWORD exStyle;
+};
+
+// Clipped by the siblings above them: a label that reaches under the box beside it stays
+// beneath it, as the layout expects.
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr DWORD kEdit = kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+
+// Push buttons are plain BS_PUSHBUTTONs: neither is the default or the cancel button, so the
+// dialog keys never press them for Enter or Escape.
+Win32Class ClassOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::kFrame:
+            break;
+        case ControlKind::kLabel:
+            return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX, 0};
+        case ControlKind::kTextBox:
+            return {L"EDIT", kEdit, WS_EX_CLIENTEDGE};
+        case ControlKind::kPasswordBox:
+            return {L"EDIT", kEdit | ES_PASSWORD, WS_EX_CLIENTEDGE};
+        case ControlKind::kReadOnlyTextBox:
+            return {L"EDIT", kEdit | ES_READONLY, WS_EX_CLIENTEDGE};
+        case ControlKind::kLogBox:
+            // No ES_AUTOHSCROLL: long lines wrap.
+            return {L"EDIT",
+                    kChild | WS_TABSTOP | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL |
+                        ES_READONLY,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::kCheckBox:
+            return {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+        case ControlKind::kPushButton:
+            return {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::kDropDownCombo:
+            // No CBS_SORT: entries stay in the order they were added.
+            return {L"COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                    0};
+    }
+    return {nullptr, 0, 0};
+}
+
+void ApplyInputSettings(HWND control, const ControlSpec& spec) {
+    if (spec.characterLimit > 0) {
+        // Typed and pasted text alike is cut at the limit.
+        ::SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(spec.characterLimit), 0);
+    }
+    if (spec.kind == ControlKind::kPasswordBox) {
+        ::SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+        // No input-method editor: it would show the composition in the clear.
+        ::ImmAssociateContextEx(control, nullptr, 0);
+    }
+    if (spec.kind == ControlKind::kLogBox) {
+        // Zero lifts the limit to the largest a multi-line box allows, so no log is ever cut.
+        ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+    }
+}
+
+// How many entries of its list a drop-down combo shows at once.
+constexpr int kVisibleListEntries = 12;
+
+}  // namespace
+
+HWND CreateControl(const ControlSpec& spec, HWND container, HINSTANCE instance) {
+    if (spec.kind == ControlKind::kFrame) {
+        return CreateFrame(container, static_cast<int>(spec.id), spec.text, instance);
+    }
+    const Win32Class win32Class = ClassOf(spec.kind);
+    HWND control = ::CreateWindowExW(
+        win32Class.exStyle, win32Class.name, ToWide(spec.text).c_str(), win32Class.style, 0, 0, 0,
+        0, container, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    if (control == nullptr) {
+        ThrowLastError(u"CreateWindowExW (control)");
+    }
+    ApplyInputSettings(control, spec);
+    return control;
+}
+
+void PlaceControl(HWND control, const ControlSpec& spec, UINT dpi) {
+    const PixelRect place = TwipsToPixels(spec.twips, static_cast<int>(dpi));
+    if (spec.kind != ControlKind::kDropDownCombo) {
+        ::MoveWindow(control, place.x, place.y, place.width, place.height, TRUE);
+        return;
+    }
+    // A drop-down combo's window height includes its list, and its field is as high as its
+    // font makes it: set the field's item height so that the field comes to the table's height.
+    const int listHeight = kVisibleListEntries * place.height;
+    ::MoveWindow(control, place.x, place.y, place.width, place.height + listHeight, TRUE);
+    RECT field{};
+    ::GetWindowRect(control, &field);
+    const auto itemHeight =
+        static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    const int adjusted = itemHeight + place.height - (field.bottom - field.top);
+    if (adjusted > 0 && adjusted != itemHeight) {
+        ::SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), adjusted);
+    }
+}
+
+}  // namespace brisvane::win32

@@ -1,0 +1,70 @@
+#include "window/win32/fonts.h"
+
+#include <string_view>
+
+#include "window/win32/last_error.h"
+
+namespace brisvane::win32 {
+
+namespace {
+
+constexpr int kPointsPerInch = 72;
+constexpr int kDialogFontPoints = 8;
+constexpr int kLogFontPoints = 6;
+constexpr wchar_t kLogFace[] = L"Terminal";
+
+// A character height in pixels for a size in points; negative asks for the glyphs' height
+// without internal leading, as point sizes mean.
+LONG PointsToHeight(int points, UINT dpi) {
+    return -::MulDiv(points, static_cast<int>(dpi), kPointsPerInch);
+}
+
+UniqueFont CreateFontFrom(const LOGFONTW& description) {
+    UniqueFont font(::CreateFontIndirectW(&description));
+    if (!font) {
+        ThrowLastError(u"CreateFontIndirectW");
+    }
+    return font;
+}
+
+int CALLBACK NoteFaceFound(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metrics*/,
+                           DWORD /*fontType*/, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;  // one is enough
+}
+
+bool FaceInstalled(const wchar_t* face) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    std::wstring_view(face).copy(query.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    const UniqueScreenDc screen = GetScreenDc();
+    ::EnumFontFamiliesExW(screen.get(), &query, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+}  // namespace
+
+UniqueFont CreateDialogFont(UINT dpi) {
+    LOGFONTW font{};
+    font.lfHeight = PointsToHeight(kDialogFontPoints, dpi);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    std::wstring_view(L"MS Shell Dlg 2").copy(font.lfFaceName, LF_FACESIZE - 1);
+    return CreateFontFrom(font);
+}
+
+UniqueFont CreateLogFont(UINT dpi) {
+    LOGFONTW font{};
+    font.lfHeight = PointsToHeight(kLogFontPoints, dpi);
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = OEM_CHARSET;
+    font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    if (FaceInstalled(kLogFace)) {
+        std::wstring_view(kLogFace).copy(font.lfFaceName, LF_FACESIZE - 1);
+    }
+    return CreateFontFrom(font);
+}
+
+}  // namespace brisvane::win32

@@ -1,0 +1,17 @@
+// The two fonts of the main window, at a given DPI.
+#pragma once
+
+#include <windows.h>
+
+#include "window/win32/handles.h"
+
+namespace brisvane::win32 {
+
+// The platform's default dialog font, "MS Shell Dlg 2" at 8 points: every control but the log.
+UniqueFont CreateDialogFont(UINT dpi);
+
+// The activity log's font: "Terminal" at 6 points, bold, OEM character set. Where no face of that
+// name is installed (Wine has none), the font mapper's fixed-pitch face of the same size.
+UniqueFont CreateLogFont(UINT dpi);
+
+}  // namespace brisvane::win32

@@ -1,0 +1,79 @@
+#include "window/win32/frame_window.h"
+
+#include "window/win32/last_error.h"
+#include "window/win32/wide_text.h"
+
+namespace brisvane::win32 {
+
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"BrisvaneFrame";
+// The conventional ID of a control that nobody addresses.
+constexpr int kGroupBoxId = 0xFFFF;
+
+LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        // The main window handles every control's events and colours in one place.
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+            return ::SendMessageW(::GetParent(frame), message, wParam, lParam);
+        case WM_SIZE:
+            ::MoveWindow(FrameGroupBox(frame), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            return 0;
+        case WM_CLOSE:
+            // Under the dialog keys a multi-line edit control answers Escape by closing its
+            // parent; a frame only goes with the window.
+            return 0;
+        default:
+            return ::DefWindowProcW(frame, message, wParam, lParam);
+    }
+}
+
+void RegisterFrameClassOnce(HINSTANCE instance) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (::GetClassInfoExW(instance, kFrameClass, &existing)) {
+        return;
+    }
+    WNDCLASSEXW frameClass{};
+    frameClass.cbSize = sizeof(frameClass);
+    frameClass.lpfnWndProc = FrameProc;
+    frameClass.hInstance = instance;
+    frameClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    frameClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+    frameClass.lpszClassName = kFrameClass;
+    if (::RegisterClassExW(&frameClass) == 0) {
+        ThrowLastError(u"RegisterClassExW (frame)");
+    }
+}
+
+}  // namespace
+
+HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
+    RegisterFrameClassOnce(instance);
+    const std::wstring text = ToWide(caption);
+    HWND frame = ::CreateWindowExW(
+        WS_EX_CONTROLPARENT, kFrameClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (frame == nullptr) {
+        ThrowLastError(u"CreateWindowExW (frame)");
+    }
+    // Clipped by its siblings, so that it never paints over the controls above it.
+    HWND groupBox = ::CreateWindowExW(
+        0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0,
+        0, frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGroupBoxId)), instance, nullptr);
+    if (groupBox == nullptr) {
+        ThrowLastError(u"CreateWindowExW (group box)");
+    }
+    return frame;
+}
+
+HWND FrameGroupBox(HWND frame) {
+    return ::GetDlgItem(frame, kGroupBoxId);
+}
+
+}  // namespace brisvane::win32
