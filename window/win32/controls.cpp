@@ -76,6 +76,12 @@ void ApplyInputSettings(HWND control, const ControlSpec& spec) {
 // How many entries of its list a drop-down combo shows at once.
 constexpr int kVisibleListEntries = 12;
 
+int WindowHeight(HWND window) {
+    RECT place{};
+    ::GetWindowRect(window, &place);
+    return place.bottom - place.top;
+}
+
 }  // namespace
 
 HWND CreateControl(const ControlSpec& spec, HWND container, HINSTANCE instance) {
@@ -100,16 +106,16 @@ void PlaceControl(HWND control, const ControlSpec& spec, UINT dpi) {
         return;
     }
     // A drop-down combo's window height includes its list, and its field is as high as its
-    // font makes it: set the field's item height so that the field comes to the table's height.
+    // font makes it: size the field through its item height. Combos differ in how the height
+    // they report relates to the one they were given (Wine's adds two), so the border around
+    // the text is measured after setting the reported height back, then the field is set.
     const int listHeight = kVisibleListEntries * place.height;
     ::MoveWindow(control, place.x, place.y, place.width, place.height + listHeight, TRUE);
-    RECT field{};
-    ::GetWindowRect(control, &field);
-    const auto itemHeight =
-        static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    const int adjusted = itemHeight + place.height - (field.bottom - field.top);
-    if (adjusted > 0 && adjusted != itemHeight) {
-        ::SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), adjusted);
+    const LRESULT reported = ::SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    ::SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), reported);
+    const int border = WindowHeight(control) - static_cast<int>(reported);
+    if (place.height > border) {
+        ::SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), place.height - border);
     }
 }
 

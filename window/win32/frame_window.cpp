@@ -13,8 +13,10 @@ constexpr int kGroupBoxId = 0xFFFF;
 
 LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        // The main window handles every control's events and colours in one place.
+        // The main window handles every control's events and colours in one place, and moves
+        // the focus for a multi-line edit control that passes Tab on.
         case WM_COMMAND:
+        case WM_NEXTDLGCTL:
         case WM_NOTIFY:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:

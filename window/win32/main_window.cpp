@@ -292,6 +292,9 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 return 0;
             }
             break;
+        case WM_NEXTDLGCTL:
+            OnNextDialogControl(wParam, LOWORD(lParam) != 0);
+            return 0;
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -406,6 +409,21 @@ bool MainWindow::OnActivate(WPARAM state) {
         return true;
     }
     return false;
+}
+
+// What a dialog does for this message; the multi-line log box sends it for Tab and Shift+Tab
+// when the dialog keys are in use, as they are here.
+void MainWindow::OnNextDialogControl(WPARAM target, bool targetIsWindow) {
+    HWND next = targetIsWindow ? reinterpret_cast<HWND>(target)
+                               : ::GetNextDlgTabItem(Handle(), ::GetFocus(), target != 0);
+    if (next == nullptr) {
+        return;
+    }
+    ::SetFocus(next);
+    // As after Tab: a text box that takes the focus from the keyboard has its text selected.
+    if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        ::SendMessageW(next, EM_SETSEL, 0, -1);
+    }
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {

@@ -83,6 +83,7 @@ class MainWindow final : public FormView, public MountForm {
     void OnCredentialKeyDown(ControlId box, WPARAM key);
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
     bool OnActivate(WPARAM state);
+    void OnNextDialogControl(WPARAM target, bool targetIsWindow);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void OnNcDestroy();
     // Reports an error that escaped a handler and ends the program.
