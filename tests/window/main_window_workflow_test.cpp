@@ -1,0 +1,153 @@
+// The mount request run from the window, with the mount core's fakes as the Windows services:
+// it reads the window's fields, writes the window's log and shows the system's boxes.
+#include <windows.h>
+
+#include <string>
+
+#include "mount/build_settings.h"
+#include "window/win32/system_services.h"
+#include "window_test_support.h"
+
+namespace brisvane::testing {
+namespace {
+
+using enum ControlId;
+
+constexpr TextView kOnePage = u"<tr><td>user1</td><td>smb://srv1/user1</td></tr>\r\n";
+
+class MainWindowWorkflowTest : public WindowTest {
+  protected:
+    MainWindowWorkflowTest() { lookup.page = Text(kOnePage); }
+
+    void TypeCredentials() {
+        SetText(txtUname, L" CAMPUS\\user1 ");
+        SetText(txtPasswd, L" secret ");
+    }
+};
+
+TEST_F(MainWindowWorkflowTest, OkMountsTheShareReportsItInTheSystemBoxAndEndsTheProgram) {
+    Open(Boxes::kSystem);
+    TypeCredentials();
+    const BoxWatcher watcher;
+    Click(btnOK);
+
+    const std::vector<WatchedBox> shown = watcher.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, L"Brisvane");
+    EXPECT_EQ(shown[0].text, L"Drive M: has been succesfully mounted for user user1\r\n");
+    EXPECT_EQ(shown[0].icon, L"information");
+    ASSERT_EQ(mapping.calls.size(), 1u);
+    EXPECT_EQ(mapping.calls[0].remoteName, u"\\\\srv1\\user1");
+    EXPECT_EQ(mapping.calls[0].localName, u"M:");
+    EXPECT_EQ(mapping.calls[0].password, u"secret");
+    EXPECT_EQ(mapping.calls[0].userName, u"CAMPUS\\user1");
+    ASSERT_EQ(lookup.addresses.size(), 1u);
+    EXPECT_EQ(lookup.addresses[0], LookupPageUrl);
+
+    EXPECT_EQ(RunUntilEnd(), 0);
+    EXPECT_EQ(Main(), nullptr);
+}
+
+TEST_F(MainWindowWorkflowTest, MissingCredentialsAreRefusedInASystemBoxOwnedByTheWindow) {
+    Open(Boxes::kSystem);
+    HWND main = Main();
+    const BoxWatcher watcher;
+    Click(btnOK);
+
+    const std::vector<WatchedBox> shown = watcher.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, L"Brisvane");
+    EXPECT_EQ(shown[0].text, L"Both Username and Password need to be filled");
+    EXPECT_EQ(shown[0].icon, L"exclamation");
+    EXPECT_EQ(shown[0].owner, main);
+    EXPECT_EQ(TextOf(txtInfo), LogOf({L"---14:03:27---", L"Starting Up!"}));
+    EXPECT_TRUE(::IsWindowEnabled(main));
+}
+
+TEST_F(MainWindowWorkflowTest, ARefusedMappingIsReportedAndLeavesTheWindowAsItWas) {
+    Open();
+    TypeCredentials();
+    mapping.result = 1326;
+    Click(btnOK);
+
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const std::wstring log = TextOf(txtInfo);
+    const Text& prompt = boxes.shown[0].prompt;
+    EXPECT_TRUE(log.ends_with(L"\r\n" + std::wstring(prompt.begin(), prompt.end())));
+    EXPECT_EQ(TextOf(txtUname), L" CAMPUS\\user1 ");
+    EXPECT_EQ(TextOf(txtPasswd), L" secret ");
+    EXPECT_TRUE(::IsWindow(Main()));
+}
+
+TEST_F(MainWindowWorkflowTest, TheDriveLetterTypedIntoTheComboIsTheOneProbed) {
+    Open();
+    TypeCredentials();
+    SetText(cmbDriveLetter, L"Q:");
+    probe.drivesInUse = {u"Q:"};
+    Click(btnOK);
+
+    EXPECT_EQ(probe.asked, std::vector<Text>{u"Q:"});
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, u"Generic Error");
+    EXPECT_TRUE(TextOf(txtInfo).ends_with(L"\r\n Driveletter Q: is NOT free."));
+}
+
+TEST_F(MainWindowWorkflowTest, TheLogTakesEntriesAtItsEndBeyondAnEditControlsUsualLimit) {
+    Open();
+    LogBox& log = window->InfoBox();
+    const Text entry(60, u'x');
+    // 600 entries of 62 characters: beyond the 32767 an edit control takes by default.
+    for (int count = 0; count < 600; ++count) {
+        LogLine(log, entry);
+    }
+    // The member's selection does not move where the next entry goes.
+    ::SendMessageW(Find(txtInfo), EM_SETSEL, 0, 5);
+    LogLine(log, u"last");
+    const std::wstring text = TextOf(txtInfo);
+    EXPECT_EQ(text.size(), 600 * 62 + 6u);
+    EXPECT_TRUE(text.ends_with(L"x\r\nlast"));
+}
+
+// An error that escapes the workflow before its own handler (here from the first box) and so
+// leaves the event handler: reported in a system box, the program ends with a failure code.
+TEST_F(MainWindowWorkflowTest, AnErrorEscapingAHandlerIsReportedAndEndsTheProgram) {
+    for (const bool byEnter : {false, true}) {
+        SCOPED_TRACE(byEnter);
+        Open();
+        HWND main = Main();
+        boxes.failure = WorkflowError(-2147024882, u"Not enough memory resources");
+        const BoxWatcher watcher;
+        if (byEnter) {
+            ::SetFocus(Find(txtUname));
+            PressKey(VK_RETURN);
+        } else {
+            Click(btnOK);
+        }
+
+        const std::vector<WatchedBox> shown = watcher.Boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].title, L"Brisvane");
+        EXPECT_EQ(shown[0].icon, L"error");
+        EXPECT_EQ(shown[0].owner, main);
+        EXPECT_NE(shown[0].text.find(L" Error: -2147024882\r\n Description: Not enough memory"),
+                  std::wstring::npos);
+        EXPECT_EQ(RunUntilEnd(), 1);
+        EXPECT_EQ(Main(), nullptr);
+    }
+}
+
+TEST(SystemClockTest, TellsTheTimeOfDayInTheUsersFormatWithSeconds) {
+    const auto now = [] {
+        wchar_t time[64] = {};
+        ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, time, 64);
+        return Text(time, time + std::wcslen(time));
+    };
+    const Text before = now();
+    const Text told = win32::SystemClock().TimeOfDay();
+    const Text after = now();
+    EXPECT_TRUE(told == before || told == after) << ToUtf8(told);
+    EXPECT_GE(std::count(told.begin(), told.end(), u':'), 2) << ToUtf8(told);
+}
+
+}  // namespace
+}  // namespace brisvane::testing

@@ -1,0 +1,200 @@
+#include "window_test_support.h"
+
+#include <chrono>
+
+#include "window/win32/program.h"
+
+namespace brisvane::testing {
+
+using namespace std::chrono_literals;
+
+void RecordingBoxes::MsgBox(TextView prompt, BoxStyle style, TextView title) {
+    shown.push_back({Text(prompt), style, Text(title), readLog_()});
+    if (failure) {
+        const WorkflowError error = *failure;
+        failure.reset();
+        throw error;
+    }
+}
+
+namespace {
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring TextOfWindow(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring IconName(HICON icon) {
+    const std::pair<LPCWSTR, const wchar_t*> icons[] = {
+        {IDI_WARNING, L"exclamation"}, {IDI_INFORMATION, L"information"}, {IDI_ERROR, L"error"}};
+    for (const auto& [id, name] : icons) {
+        if (icon == ::LoadIconW(nullptr, id)) {
+            return name;
+        }
+    }
+    return icon == nullptr ? L"none" : L"unknown";
+}
+
+WatchedBox Read(HWND box) {
+    WatchedBox read{TextOfWindow(box), L"", ::GetWindow(box, GW_OWNER), L"none"};
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) != L"Static") {
+            continue;
+        }
+        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            read.icon = IconName(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)));
+        } else if (read.text.empty()) {
+            read.text = TextOfWindow(child);
+        }
+    }
+    return read;
+}
+
+BOOL CALLBACK NoteBox(HWND window, LPARAM found) {
+    if (ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BoxWatcher::BoxWatcher()
+    : uiThread_(::GetCurrentThreadId()), thread_([this](std::stop_token stop) { Watch(stop); }) {}
+
+BoxWatcher::~BoxWatcher() = default;
+
+std::vector<WatchedBox> BoxWatcher::Boxes() const {
+    const std::lock_guard lock(mutex_);
+    return boxes_;
+}
+
+void BoxWatcher::Watch(const std::stop_token& stop) {
+    while (!stop.stop_requested()) {
+        HWND box = nullptr;
+        ::EnumThreadWindows(uiThread_, NoteBox, reinterpret_cast<LPARAM>(&box));
+        if (box == nullptr) {
+            std::this_thread::sleep_for(10ms);
+            continue;
+        }
+        WatchedBox read = Read(box);
+        {
+            const std::lock_guard lock(mutex_);
+            boxes_.push_back(std::move(read));
+        }
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        while (::IsWindow(box) && !stop.stop_requested()) {
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+}
+
+WindowTest::~WindowTest() {
+    window.reset();
+    // Leave nothing, not even a quit message, to the next test.
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+void WindowTest::Open(Boxes kind) {
+    win32::WindowServices services{lookup, probe, mapping};
+    services.boxes = kind == Boxes::kRecorded ? &boxes : nullptr;
+    services.clock = &clock;
+    window = std::make_unique<win32::MainWindow>(::GetModuleHandleW(nullptr), services);
+    window->Load();
+    Pump();
+}
+
+HWND WindowTest::Find(ControlId id) const {
+    const int number = static_cast<int>(id);
+    if (HWND control = ::GetDlgItem(Main(), number)) {
+        return control;
+    }
+    for (const ControlId frame : {ControlId::frameCred, ControlId::frameHidden}) {
+        if (HWND control = ::GetDlgItem(::GetDlgItem(Main(), static_cast<int>(frame)), number)) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<ControlId> WindowTest::FocusedControl() const {
+    for (HWND focus = ::GetFocus(); focus != nullptr; focus = ::GetParent(focus)) {
+        const int id = ::GetDlgCtrlID(focus);
+        if (id >= kFirstControlId && id < kFirstControlId + kControlCount &&
+            Find(static_cast<ControlId>(id)) == focus) {
+            return static_cast<ControlId>(id);
+        }
+    }
+    return std::nullopt;
+}
+
+void WindowTest::Pump() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));  // for RunUntilEnd
+            return;
+        }
+        win32::DispatchProgramMessage(Main(), message);
+    }
+}
+
+void WindowTest::PumpUntil(const std::function<bool()>& done) {
+    // Generous: only a broken window waits this long.
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    Pump();
+    while (!done() && std::chrono::steady_clock::now() < giveUp) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+}
+
+void WindowTest::PressKey(WPARAM key) {
+    HWND focus = ::GetFocus();
+    ::PostMessageW(focus, WM_KEYDOWN, key, 1);
+    ::PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+    Pump();
+}
+
+void WindowTest::Click(ControlId button) {
+    ::SendMessageW(Find(button), BM_CLICK, 0, 0);
+    Pump();
+}
+
+int WindowTest::RunUntilEnd() {
+    return win32::RunMessageLoop(*window);
+}
+
+void WindowTest::SetText(ControlId id, const std::wstring& text) {
+    ::SetWindowTextW(Find(id), text.c_str());
+}
+
+std::wstring WindowTest::TextOf(ControlId id) const {
+    return TextOfWindow(Find(id));
+}
+
+int Pixels(int twips, UINT dpi) {
+    return ::MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {
+    std::wstring log;
+    for (const std::wstring_view entry : entries) {
+        log += L"\r\n";
+        log += entry;
+    }
+    return log;
+}
+
+}  // namespace brisvane::testing
