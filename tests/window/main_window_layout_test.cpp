@@ -127,6 +127,29 @@ TEST_F(MainWindowLayoutTest, AdvancedOptionsGrowAndShrinkTheWindowAndKeepTheFiel
     EXPECT_EQ(TextOf(txtInfo), L"entry");
 }
 
+// As when the window is moved to a monitor of another DPI.
+TEST_F(MainWindowLayoutTest, LaysItselfOutAgainInTwipsAtANewDpi) {
+    constexpr UINT kDpi = 144;
+    RECT suggested{100, 100, 500, 500};
+    ::SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(kDpi, kDpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+
+    RECT outer;
+    ::GetWindowRect(Main(), &outer);
+    EXPECT_EQ(outer.left, 100);
+    EXPECT_NEAR(outer.bottom - outer.top, Pixels(2335, kDpi), 1);
+    RECT box;
+    ::GetWindowRect(Find(txtPasswd), &box);
+    ::MapWindowPoints(nullptr, Find(frameCred), reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_NEAR(box.left, Pixels(960, kDpi), 1);
+    EXPECT_NEAR(box.top, Pixels(720, kDpi), 1);
+    EXPECT_NEAR(box.right - box.left, Pixels(2415, kDpi), 1);
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Find(txtPasswd), WM_GETFONT, 0, 0)),
+                 sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, -16);  // 8 points at 144 DPI
+}
+
 TEST_F(MainWindowLayoutTest, DriveListHoldsDToZUnsortedAndEditableWithMSelected) {
     HWND combo = Find(cmbDriveLetter);
     ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 23);

@@ -19,6 +19,15 @@ LONG PointsToHeight(int points, UINT dpi) {
     return -::MulDiv(points, static_cast<int>(dpi), kPointsPerInch);
 }
 
+// Copies a face name into a font description, cut to the room there is.
+void SetFaceName(LOGFONTW& font, std::wstring_view face) {
+    std::size_t index = 0;
+    for (; index < face.size() && index + 1 < LF_FACESIZE; ++index) {
+        font.lfFaceName[index] = face[index];
+    }
+    font.lfFaceName[index] = L'\0';
+}
+
 UniqueFont CreateFontFrom(const LOGFONTW& description) {
     UniqueFont font(::CreateFontIndirectW(&description));
     if (!font) {
@@ -33,10 +42,10 @@ int CALLBACK NoteFaceFound(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metric
     return 0;  // one is enough
 }
 
-bool FaceInstalled(const wchar_t* face) {
+bool FaceInstalled(std::wstring_view face) {
     LOGFONTW query{};
     query.lfCharSet = DEFAULT_CHARSET;
-    std::wstring_view(face).copy(query.lfFaceName, LF_FACESIZE - 1);
+    SetFaceName(query, face);
     bool found = false;
     const UniqueScreenDc screen = GetScreenDc();
     ::EnumFontFamiliesExW(screen.get(), &query, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
@@ -51,7 +60,7 @@ UniqueFont CreateDialogFont(UINT dpi) {
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
-    std::wstring_view(L"MS Shell Dlg 2").copy(font.lfFaceName, LF_FACESIZE - 1);
+    SetFaceName(font, L"MS Shell Dlg 2");
     return CreateFontFrom(font);
 }
 
@@ -62,7 +71,7 @@ UniqueFont CreateLogFont(UINT dpi) {
     font.lfCharSet = OEM_CHARSET;
     font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     if (FaceInstalled(kLogFace)) {
-        std::wstring_view(kLogFace).copy(font.lfFaceName, LF_FACESIZE - 1);
+        SetFaceName(font, kLogFace);
     }
     return CreateFontFrom(font);
 }
