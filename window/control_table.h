@@ -41,8 +41,10 @@ struct ControlSpec {
 };
 
 inline constexpr TextView kWindowCaption = u"Brisvane Utility";
-// The client width never changes; the height is set from the frames at load.
+// The client width never changes. The design height is never seen: the load sets the outer
+// height from the frames.
 inline constexpr int kClientWidthTwips = 3705;
+inline constexpr int kDesignClientHeightTwips = 4905;
 
 // Every control, in tab order (ascending ID).
 std::span<const ControlSpec> ControlTable();

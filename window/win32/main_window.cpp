@@ -23,8 +23,6 @@ constexpr wchar_t kWindowClass[] = L"BrisvaneMainWindow";
 // A fixed dialog border and a title bar with the close box only.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = 0;
-// The client height the window is designed at; never seen, as the load sets the height.
-constexpr int kDesignClientHeightTwips = 4905;
 // The program's icon: the first ICON resource, which Explorer shows too.
 constexpr WORD kProgramIconId = 1;
 
@@ -135,6 +133,7 @@ void MainWindow::CreateControls() {
                 CreateControl(spec, Control(*spec.container), instance_);
         }
     }
+    // The credential frame is always in view; the advanced one waits for "Advanced Options".
     ::ShowWindow(Control(ControlId::frameCred), SW_SHOWNA);
     for (const ControlId credentialBox : {ControlId::txtUname, ControlId::txtPasswd}) {
         if (!::SetWindowSubclass(Control(credentialBox), CredentialBoxProc,
@@ -382,6 +381,7 @@ LRESULT CALLBACK MainWindow::CredentialBoxProc(HWND box, UINT message, WPARAM wP
 }
 
 // Read-only edit controls ask for their colours with this message, labels and check boxes too.
+// Null leaves a control to the default colours.
 HBRUSH MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
     int colour = -1;
     if (control == Control(ControlId::txtDomain) || control == Control(ControlId::txtWebSite)) {

@@ -78,7 +78,7 @@ class MainWindow final : public FormView, public MountForm {
                                               UINT_PTR subclassId, DWORD_PTR self) noexcept;
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // One handler per message; each returns false to leave the message to the default.
+    // One handler per message. Those that return a value say whether they handled it.
     void OnCommand(int id, int notification);
     void OnCredentialKeyDown(ControlId box, WPARAM key);
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
