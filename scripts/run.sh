@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds brisvane.exe (mingw-w64) and opens its window under Wine, installing what is missing:
 # on your display when there is one; otherwise under a virtual display, saving pictures of the
-# window to build/screenshots/. Until the Windows services are connected, stand-ins answer
-# for them: an attempt ends at the share lookup with a box that says so.
+# window to build/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh

@@ -1,0 +1,21 @@
+// The drive mapping call: one WNetAddConnection2W per attempt.
+#pragma once
+
+#include <cstdint>
+
+#include "mount/mount_workflow.h"
+
+namespace brisvane {
+
+class NetworkDriveMapping final : public DriveMapping {
+  public:
+    // Connects with a fresh record (type RESOURCETYPE_ANY, scope, display type and usage 0, no
+    // comment, no provider named) and flags 0, through the wide entry point so that every
+    // character of the password and user name reaches the provider. The call's copy of the
+    // password is zeroed before this returns. Loads mpr.dll for the call; raises WorkflowError
+    // when mpr.dll or its entry point cannot be had.
+    std::int32_t AddConnection(TextView remoteName, TextView localName, const SecretText& password,
+                               TextView userName) override;
+};
+
+}  // namespace brisvane

@@ -1,0 +1,22 @@
+// The lookup page's response body as text: decoded by the charset its Content-Type declares.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "mount/text.h"
+
+namespace brisvane {
+
+// The code page of the charset that a Content-Type value names ("text/html; charset=..."),
+// matched without regard to case. UTF-8 when there is no charset or one this program does not
+// know. ISO-8859-1 and US-ASCII are read as windows-1252, their superset, as browsers do.
+UINT CodePageOfContentType(std::wstring_view contentType);
+
+// The body decoded in that code page; it must be shorter than 2 GiB (the lookup request caps
+// it far below), else std::length_error. Nothing is dropped: a byte sequence that is not valid
+// there becomes U+FFFD (or the code page's own default character), and the rest follows.
+Text DecodeResponseBody(std::string_view body, std::wstring_view contentType);
+
+}  // namespace brisvane

@@ -1,0 +1,26 @@
+// Failed Windows calls as the mount workflow receives them: a WorkflowError carrying the
+// platform's number and the platform's own description.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "mount/text.h"
+#include "mount/workflow_error.h"
+
+namespace brisvane {
+
+// The HRESULT that a COM object raises for a Win32, Winsock or WinHTTP error code (the
+// HRESULT_FROM_WIN32 rule); 0 stays 0.
+std::int32_t HresultFromWin32(DWORD code) noexcept;
+
+// The system's text for the code, without its trailing line break. WinHTTP's codes
+// (12000-12999) are looked up in winhttp.dll, then in wininet.dll, which shares their numbers
+// and meanings and is where Wine keeps the texts. "Error " and the number when no text exists.
+Text ErrorDescription(DWORD code);
+
+// A failed call: number HresultFromWin32(code), description ErrorDescription(code).
+WorkflowError WindowsError(DWORD code);
+
+}  // namespace brisvane

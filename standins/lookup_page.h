@@ -1,0 +1,32 @@
+// The demo organisation's share lookup page: which smb locators it lists for each member.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "standins/lookup_page_server.h"
+
+namespace brisvane::standins {
+
+struct DemoMember {
+    std::string username;               // as the member types it, UTF-8
+    std::vector<std::string> locators;  // the smb locators the page lists, usually one
+};
+
+// A few members: "user1", "alice", "bob" (a share below a folder), "jürgen" (a non-ASCII
+// name) with one home share each, and "twoshares", whose page lists two.
+std::vector<DemoMember> DemoMembers();
+
+// The value of `name` in an application/x-www-form-urlencoded body, '+' and %XX decoded, as
+// UTF-8 bytes; nullopt when the field is absent.
+std::optional<std::string> FormField(std::string_view body, std::string_view name);
+
+// The page as the organisation's web server serves it: for a POST to
+// /cs/servers/serversearch.asp, a page listing the locators of the member named by the form
+// field "user" (none for an unknown member, compared without regard to ASCII case); 405 for
+// another method on that page, 404 for any other path.
+PageReply AnswerLookup(const ReceivedRequest& request, const std::vector<DemoMember>& members);
+
+}  // namespace brisvane::standins

@@ -1,0 +1,274 @@
+#include "standins/lookup_page_server.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace brisvane::standins {
+
+namespace {
+
+// How long the server waits for a client's request, so that a silent client cannot stall it.
+constexpr DWORD kClientTimeoutMs = 10'000;
+// How often the serving thread looks whether the server is being stopped.
+constexpr long kStopCheckMicroseconds = 50'000;
+// The largest request head accepted.
+constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+
+[[noreturn]] void ThrowSocketError(const char* what) {
+    throw std::system_error(WSAGetLastError(), std::system_category(), what);
+}
+
+class UniqueSocket {
+  public:
+    UniqueSocket() = default;
+    explicit UniqueSocket(SOCKET socket) noexcept : socket_(socket) {}
+    ~UniqueSocket() {
+        if (socket_ != INVALID_SOCKET) {
+            closesocket(socket_);
+        }
+    }
+    UniqueSocket(UniqueSocket&& other) noexcept
+        : socket_(std::exchange(other.socket_, INVALID_SOCKET)) {}
+    UniqueSocket& operator=(UniqueSocket&& other) noexcept {
+        std::swap(socket_, other.socket_);
+        return *this;
+    }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+
+    SOCKET get() const noexcept { return socket_; }
+    explicit operator bool() const noexcept { return socket_ != INVALID_SOCKET; }
+
+  private:
+    SOCKET socket_ = INVALID_SOCKET;
+};
+
+class WinsockSession {
+  public:
+    WinsockSession() {
+        WSADATA data{};
+        if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
+            throw std::system_error(error, std::system_category(), "WSAStartup");
+        }
+    }
+    ~WinsockSession() { WSACleanup(); }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Appends what the client sends next; false when it has closed, failed or fallen silent.
+bool ReceiveMore(SOCKET client, std::string& data) {
+    std::array<char, 4096> chunk{};
+    const int received = recv(client, chunk.data(), static_cast<int>(chunk.size()), 0);
+    if (received <= 0) {
+        return false;
+    }
+    data.append(chunk.data(), static_cast<std::size_t>(received));
+    return true;
+}
+
+// The request on `client`, or nullopt when it does not arrive whole.
+std::optional<ReceivedRequest> ReadRequest(SOCKET client) {
+    std::string data;
+    std::size_t headEnd = 0;
+    while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
+        if (data.size() > kMaxHeadBytes || !ReceiveMore(client, data)) {
+            return std::nullopt;
+        }
+    }
+    ReceivedRequest request;
+    const std::string_view head = std::string_view(data).substr(0, headEnd);
+    std::size_t lineEnd = head.find("\r\n");
+    const std::string_view requestLine = head.substr(0, lineEnd);
+    const std::size_t firstSpace = requestLine.find(' ');
+    const std::size_t lastSpace = requestLine.rfind(' ');
+    if (firstSpace == std::string_view::npos || lastSpace == firstSpace) {
+        return std::nullopt;
+    }
+    request.method = requestLine.substr(0, firstSpace);
+    request.target = requestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+
+    while (lineEnd != std::string_view::npos) {
+        const std::size_t start = lineEnd + 2;
+        lineEnd = head.find("\r\n", start);
+        const std::string_view line =
+            head.substr(start, lineEnd == std::string_view::npos ? lineEnd : lineEnd - start);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos) {
+            request.headers.emplace_back(line.substr(0, colon), Trimmed(line.substr(colon + 1)));
+        }
+    }
+
+    std::size_t length = 0;
+    if (const std::optional<std::string> declared = request.Header("Content-Length")) {
+        length = static_cast<std::size_t>(std::stoull(*declared));
+    }
+    request.body = data.substr(headEnd + 4);
+    while (request.body.size() < length) {
+        if (!ReceiveMore(client, request.body)) {
+            return std::nullopt;
+        }
+    }
+    request.body.resize(length);
+    return request;
+}
+
+void SendAll(SOCKET client, std::string_view data) {
+    while (!data.empty()) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 64 * 1024));
+        const int sent = send(client, data.data(), chunk, 0);
+        if (sent <= 0) {
+            return;  // the client has gone; nothing is waiting for the rest
+        }
+        data.remove_prefix(static_cast<std::size_t>(sent));
+    }
+}
+
+std::string ResponseHead(const PageReply& reply) {
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    if (!reply.contentType.empty()) {
+        head += "Content-Type: " + reply.contentType + "\r\n";
+    }
+    if (reply.declareLength) {
+        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
+    return head + "Connection: close\r\n\r\n";
+}
+
+}  // namespace
+
+std::optional<std::string> ReceivedRequest::Header(std::string_view name) const {
+    for (const auto& [field, value] : headers) {
+        if (EqualIgnoringCase(field, name)) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+struct LookupPageServer::State {
+    WinsockSession winsock;
+    Responder responder;
+    UniqueSocket listener;
+    std::uint16_t port = 0;
+    std::atomic<bool> stopping{false};
+    mutable std::mutex mutex;
+    std::vector<ReceivedRequest> requests;  // guarded by mutex
+    std::vector<UniqueSocket> unanswered;   // serving thread only; closed when the server stops
+    std::thread thread;
+
+    void Serve() {
+        while (!stopping) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(listener.get(), &readable);
+            timeval wait{0, kStopCheckMicroseconds};
+            if (select(0, &readable, nullptr, nullptr, &wait) <= 0) {
+                continue;
+            }
+            UniqueSocket client(accept(listener.get(), nullptr, nullptr));
+            if (!client) {
+                continue;
+            }
+            try {
+                Answer(std::move(client));
+            } catch (const std::exception&) {
+                // A request it cannot parse, or a responder that failed: that connection is
+                // dropped and the server goes on.
+            }
+        }
+    }
+
+    void Answer(UniqueSocket client) {
+        const DWORD timeout = kClientTimeoutMs;
+        setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                   sizeof(timeout));
+        setsockopt(client.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+                   sizeof(timeout));
+        std::optional<ReceivedRequest> request = ReadRequest(client.get());
+        if (!request) {
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex);
+            requests.push_back(*request);
+        }
+        const PageReply reply = responder(*request);
+        if (reply.neverAnswer) {
+            unanswered.push_back(std::move(client));
+            return;
+        }
+        SendAll(client.get(), ResponseHead(reply) + reply.body);
+        shutdown(client.get(), SD_SEND);
+    }
+};
+
+LookupPageServer::LookupPageServer(Responder responder, std::uint16_t port)
+    : state_(std::make_unique<State>()) {
+    state_->responder = std::move(responder);
+    state_->listener = UniqueSocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!state_->listener) {
+        ThrowSocketError("socket");
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (bind(state_->listener.get(), reinterpret_cast<const sockaddr*>(&address),
+             sizeof(address)) != 0) {
+        ThrowSocketError("bind");
+    }
+    if (listen(state_->listener.get(), SOMAXCONN) != 0) {
+        ThrowSocketError("listen");
+    }
+    int length = sizeof(address);
+    if (getsockname(state_->listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ThrowSocketError("getsockname");
+    }
+    state_->port = ntohs(address.sin_port);
+    state_->thread = std::thread([state = state_.get()] { state->Serve(); });
+}
+
+LookupPageServer::~LookupPageServer() {
+    state_->stopping = true;
+    state_->thread.join();
+}
+
+std::uint16_t LookupPageServer::Port() const noexcept {
+    return state_->port;
+}
+
+std::wstring LookupPageServer::Url(std::wstring_view path) const {
+    return L"http://127.0.0.1:" + std::to_wstring(state_->port) + std::wstring(path);
+}
+
+std::vector<ReceivedRequest> LookupPageServer::Requests() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->requests;
+}
+
+}  // namespace brisvane::standins

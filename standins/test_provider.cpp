@@ -1,0 +1,165 @@
+// A network provider for the tests and the demo: it records every connection request in its
+// journal and answers with the code its settings give (see test_provider_settings.h). It
+// keeps no state: each call reads the settings afresh, so a test may change the answer between
+// calls, also from another process.
+#include <windows.h>
+#include <winnetwk.h>
+// npapi.h declares the provider entry points with LPTSTR (wide, as UNICODE is defined here)
+// and, in mingw-w64, without C linkage of its own.
+extern "C" {
+#include <npapi.h>
+}
+
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "standins/provider_journal.h"
+#include "standins/test_provider_settings.h"
+#include "standins/wine_drive.h"
+
+namespace {
+
+using brisvane::standins::ProviderCall;
+using brisvane::standins::ReadTestProviderSettings;
+using brisvane::standins::TestProviderSettings;
+
+std::optional<std::wstring> TextOrNull(const wchar_t* text) {
+    return text != nullptr ? std::optional<std::wstring>(text) : std::nullopt;
+}
+
+// The letter of a local name of the form "X:"; 0 for any other.
+wchar_t DriveLetterOf(const wchar_t* localName) {
+    if (localName == nullptr || localName[0] == L'\0' || localName[1] != L':' ||
+        localName[2] != L'\0') {
+        return 0;
+    }
+    return localName[0];
+}
+
+DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
+                       const wchar_t* password, const wchar_t* userName, DWORD flags) noexcept {
+    if (resource == nullptr) {
+        return WN_BAD_POINTER;
+    }
+    try {
+        const TestProviderSettings settings = ReadTestProviderSettings();
+        if (!settings.journalPath.empty()) {
+            const ProviderCall call{entryPoint,
+                                    resource->dwScope,
+                                    resource->dwType,
+                                    resource->dwDisplayType,
+                                    resource->dwUsage,
+                                    TextOrNull(resource->lpLocalName),
+                                    TextOrNull(resource->lpRemoteName),
+                                    TextOrNull(resource->lpComment),
+                                    TextOrNull(resource->lpProvider),
+                                    TextOrNull(password),
+                                    TextOrNull(userName),
+                                    flags};
+            if (const DWORD error = AppendToJournal(settings.journalPath, call);
+                error != ERROR_SUCCESS) {
+                return error;
+            }
+        }
+        const wchar_t letter = DriveLetterOf(resource->lpLocalName);
+        if (settings.answer == WN_SUCCESS && !settings.driveFolder.empty() && letter != 0) {
+            return brisvane::standins::DefineWineDrive(letter, settings.driveFolder);
+        }
+        return settings.answer;
+    } catch (const std::exception&) {
+        return WN_OUT_OF_MEMORY;
+    }
+}
+
+// This DLL's own path, for registering it.
+std::wstring OwnPath() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&OwnPath), &self)) {
+        return {};
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+DWORD APIENTRY NPGetCaps(DWORD index) {
+    switch (index) {
+        case WNNC_SPEC_VERSION:
+            return WNNC_SPEC_VERSION51;
+        case WNNC_NET_TYPE:
+            return WNNC_NET_LANMAN;
+        case WNNC_DRIVER_VERSION:
+            return 1;
+        case WNNC_CONNECTION:
+            return WNNC_CON_ADDCONNECTION | WNNC_CON_ADDCONNECTION3 | WNNC_CON_CANCELCONNECTION |
+                   WNNC_CON_GETCONNECTIONS;
+        case WNNC_START:
+            return 1;  // started
+        default:
+            return 0;
+    }
+}
+
+DWORD APIENTRY NPAddConnection3(HWND /*owner*/, LPNETRESOURCEW resource, LPWSTR password,
+                                LPWSTR userName, DWORD flags) {
+    return AnswerConnection(L"NPAddConnection3", resource, password, userName, flags);
+}
+
+DWORD APIENTRY NPAddConnection(LPNETRESOURCEW resource, LPWSTR password, LPWSTR userName) {
+    return AnswerConnection(L"NPAddConnection", resource, password, userName, 0);
+}
+
+// Removes a drive that a successful answer made; the provider remembers no other connection.
+DWORD APIENTRY NPCancelConnection(LPWSTR name, BOOL /*force*/) {
+    try {
+        const wchar_t letter = DriveLetterOf(name);
+        if (letter == 0 || ReadTestProviderSettings().driveFolder.empty()) {
+            return WN_NOT_CONNECTED;
+        }
+        return brisvane::standins::RemoveWineDrive(letter) == ERROR_SUCCESS ? WN_SUCCESS
+                                                                            : WN_NOT_CONNECTED;
+    } catch (const std::exception&) {
+        return WN_OUT_OF_MEMORY;
+    }
+}
+
+DWORD APIENTRY NPGetConnection(LPWSTR /*localName*/, LPWSTR /*remoteName*/,
+                               LPDWORD /*bufferLength*/) {
+    return WN_NOT_CONNECTED;
+}
+
+// "regsvr32 brisvane-test-provider.dll" adds this DLL to the network providers with default
+// settings (answer 0, no journal, no drive); "regsvr32 /u" takes it out again.
+HRESULT WINAPI DllRegisterServer() {
+    try {
+        const std::wstring path = OwnPath();
+        if (path.empty()) {
+            return E_FAIL;
+        }
+        return HRESULT_FROM_WIN32(brisvane::standins::RegisterTestProvider(path));
+    } catch (const std::exception&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT WINAPI DllUnregisterServer() {
+    return HRESULT_FROM_WIN32(brisvane::standins::UnregisterTestProvider());
+}
+
+}  // extern "C"

@@ -1,0 +1,163 @@
+#include "standins/test_provider_settings.h"
+
+#include <sstream>
+#include <vector>
+
+#include "services/win32_owners.h"
+
+namespace brisvane::standins {
+
+namespace {
+
+constexpr wchar_t kOrderKey[] = L"System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+constexpr wchar_t kOrderValue[] = L"ProviderOrder";
+constexpr wchar_t kServicesKey[] = L"System\\CurrentControlSet\\Services\\";
+// WN_NETWORK_CLASS: the provider offers network connections.
+constexpr DWORD kNetworkClass = 1;
+
+std::wstring ServiceKey() {
+    return std::wstring(kServicesKey) + kTestProviderName;
+}
+
+std::wstring ProviderKey() {
+    return ServiceKey() + L"\\NetworkProvider";
+}
+
+LSTATUS CreateKey(const std::wstring& path, UniqueKey& key) {
+    HKEY opened = nullptr;
+    const LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                           KEY_READ | KEY_WRITE, nullptr, &opened, nullptr);
+    key.reset(opened);
+    return status;
+}
+
+LSTATUS SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+LSTATUS SetNumber(HKEY key, const wchar_t* name, DWORD number) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                          sizeof(number));
+}
+
+// A REG_SZ value, or empty when it is missing or of another type.
+std::wstring TextValue(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return {};
+    }
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    text.resize(bytes / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') {
+        text.pop_back();
+    }
+    return text;
+}
+
+std::vector<std::wstring> SplitOrder(const std::wstring& order) {
+    std::vector<std::wstring> names;
+    std::wstringstream stream(order);
+    std::wstring name;
+    while (std::getline(stream, name, L',')) {
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::wstring JoinOrder(const std::vector<std::wstring>& names) {
+    std::wstring order;
+    for (const std::wstring& name : names) {
+        order += (order.empty() ? L"" : L",") + name;
+    }
+    return order;
+}
+
+// Rewrites the provider order with the test provider in it or not.
+LSTATUS PlaceInOrder(bool present) {
+    UniqueKey key;
+    if (const LSTATUS status = CreateKey(kOrderKey, key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    std::vector<std::wstring> names = SplitOrder(TextValue(key.get(), kOrderValue));
+    std::erase(names, std::wstring(kTestProviderName));
+    if (present) {
+        names.emplace_back(kTestProviderName);
+    }
+    return SetText(key.get(), kOrderValue, JoinOrder(names));
+}
+
+}  // namespace
+
+LSTATUS RegisterTestProvider(const std::wstring& dllPath) {
+    UniqueKey key;
+    if (const LSTATUS status = CreateKey(ProviderKey(), key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    for (const LSTATUS status : {SetText(key.get(), L"ProviderPath", dllPath),
+                                 SetText(key.get(), L"Name", L"Brisvane test provider"),
+                                 SetNumber(key.get(), L"Class", kNetworkClass)}) {
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
+    if (const LSTATUS status = WriteTestProviderSettings({}); status != ERROR_SUCCESS) {
+        return status;
+    }
+    return PlaceInOrder(true);
+}
+
+LSTATUS UnregisterTestProvider() {
+    if (const LSTATUS status = PlaceInOrder(false); status != ERROR_SUCCESS) {
+        return status;
+    }
+    const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ServiceKey().c_str());
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
+    UniqueKey key;
+    if (const LSTATUS status = CreateKey(ProviderKey(), key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    for (const LSTATUS status : {SetNumber(key.get(), L"Answer", settings.answer),
+                                 SetText(key.get(), L"Journal", settings.journalPath),
+                                 SetText(key.get(), L"DriveFolder", settings.driveFolder)}) {
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+TestProviderSettings ReadTestProviderSettings() {
+    TestProviderSettings settings;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ProviderKey().c_str(), 0, KEY_READ, &opened) !=
+        ERROR_SUCCESS) {
+        return settings;
+    }
+    const UniqueKey key(opened);
+    DWORD answer = 0;
+    DWORD bytes = sizeof(answer);
+    DWORD type = 0;
+    if (RegQueryValueExW(key.get(), L"Answer", nullptr, &type, reinterpret_cast<BYTE*>(&answer),
+                         &bytes) == ERROR_SUCCESS &&
+        type == REG_DWORD) {
+        settings.answer = answer;
+    }
+    settings.journalPath = TextValue(key.get(), L"Journal");
+    settings.driveFolder = TextValue(key.get(), L"DriveFolder");
+    return settings;
+}
+
+}  // namespace brisvane::standins

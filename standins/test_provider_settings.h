@@ -1,0 +1,40 @@
+// Where the test network provider is registered and what it is told to do. The settings are
+// registry values under the provider's own service key, so that a test or the demo can script
+// a provider that runs inside another process, such as brisvane.exe.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace brisvane::standins {
+
+// The provider's name in the network provider order, and the name of its service key:
+// HKLM\System\CurrentControlSet\Services\BrisvaneTestProvider\NetworkProvider.
+inline constexpr wchar_t kTestProviderName[] = L"BrisvaneTestProvider";
+
+struct TestProviderSettings {
+    // Value "Answer" (REG_DWORD): what a connection request returns.
+    DWORD answer = 0;
+    // Value "Journal" (REG_SZ): the file that records every connection request; empty: none.
+    std::wstring journalPath;
+    // Value "DriveFolder" (REG_SZ): when the answer is 0, the requested drive letter becomes a
+    // real drive of the Wine prefix showing this folder; empty: no drive is made.
+    std::wstring driveFolder;
+};
+
+// Adds the provider DLL at `dllPath` to the network providers, last in the order, with
+// default settings. mpr.dll reads the providers when a process loads it, so only processes
+// that load mpr.dll after this see the provider. Returns a Win32 error code.
+LSTATUS RegisterTestProvider(const std::wstring& dllPath);
+
+// Takes the provider out of the order and deletes its service key.
+LSTATUS UnregisterTestProvider();
+
+// Replaces the provider's settings; the next connection request follows them.
+LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings);
+
+// The settings as they stand; the default for every value that is missing.
+TestProviderSettings ReadTestProviderSettings();
+
+}  // namespace brisvane::standins

@@ -1,0 +1,166 @@
+// The drive mapping call through the real mpr.dll, with the stand-in network provider
+// registered in the test's Wine prefix. mpr.dll reads the providers when it is loaded, and
+// NetworkDriveMapping loads it for each call, so registering once before the first call is
+// enough. (Nothing in this program may import mpr.dll: it would load before registration.)
+#include "services/drive_mapping.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "mount/mount_error_report.h"
+#include "services/drive_probe.h"
+#include "services/wide_text.h"
+#include "standins/provider_journal.h"
+#include "standins/test_provider_settings.h"
+#include "standins/wine_drive.h"
+#include "test_folders.h"
+
+namespace brisvane {
+namespace {
+
+using standins::ProviderCall;
+
+constexpr TextView kShare = u"\\\\files1\\j\u00FCrgen";
+constexpr TextView kUserName = u"CAMPUS\\j\u00FCrgen.\u0141\u00F3d\u017A";
+constexpr TextView kPassword = u"p\u00E4ss \u20AC\u0416\U0001D11E\"'\\";
+
+// WNetCancelConnection2W, reached like the mapping call reaches mpr.dll: loaded for the call.
+DWORD CancelConnection(const std::wstring& localName) {
+    using CancelConnection2W = DWORD(WINAPI*)(LPCWSTR, DWORD, BOOL);
+    const HMODULE mpr = LoadLibraryW(L"mpr.dll");
+    if (mpr == nullptr) {
+        return GetLastError();
+    }
+    const auto cancel = reinterpret_cast<CancelConnection2W>(
+        reinterpret_cast<void (*)()>(GetProcAddress(mpr, "WNetCancelConnection2W")));
+    const DWORD result = cancel != nullptr ? cancel(localName.c_str(), 0, TRUE) : GetLastError();
+    FreeLibrary(mpr);
+    return result;
+}
+
+class DriveMappingTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(standins::RegisterTestProvider(testing::ProgramFolder() +
+                                                 L"brisvane-test-provider.dll"),
+                  ERROR_SUCCESS);
+    }
+    static void TearDownTestSuite() { standins::UnregisterTestProvider(); }
+
+    void SetUp() override { DeleteFileW(journal_.c_str()); }
+    void TearDown() override { DeleteFileW(journal_.c_str()); }
+
+    // What the provider answers to the next request, and the folder it shows as the drive.
+    void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {}) {
+        ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder}),
+                  ERROR_SUCCESS);
+    }
+    std::vector<ProviderCall> ProviderCalls() const { return standins::ReadJournal(journal_); }
+
+  private:
+    std::wstring journal_ = testing::TempFolder(L"brisvane-mapping-test") + L"\\journal.txt";
+};
+
+TEST_F(DriveMappingTest, HandsTheProviderAFreshRecordAndTheCredentialsWhole) {
+    ProviderAnswers(0);
+    NetworkDriveMapping mapping;
+    EXPECT_EQ(mapping.AddConnection(kShare, u"M:", SecretText(kPassword), kUserName), 0);
+
+    ProviderCall expected;
+    expected.entryPoint = L"NPAddConnection3";
+    expected.localName = L"M:";
+    expected.remoteName = ToWide(kShare);
+    expected.password = ToWide(kPassword);
+    expected.userName = ToWide(kUserName);
+    // scope, type, display type, usage and flags 0; comment and provider null pointers.
+    const std::vector<ProviderCall> calls = ProviderCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], expected);
+}
+
+TEST_F(DriveMappingTest, PassesTheLocalNameOnAsItIs) {
+    ProviderAnswers(0);
+    NetworkDriveMapping mapping;
+    for (const TextView localName : {u"", u"M", u"m:"}) {
+        mapping.AddConnection(kShare, localName, SecretText(kPassword), kUserName);
+    }
+    const std::vector<ProviderCall> calls = ProviderCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].localName, L"");  // empty, not a null pointer
+    EXPECT_EQ(calls[1].localName, L"M");
+    EXPECT_EQ(calls[2].localName, L"m:");
+}
+
+TEST_F(DriveMappingTest, ReportsEachResultOfTheCallToTheMember) {
+    struct Case {
+        DWORD code;
+        Text promptStart;
+        BoxStyle style;
+    };
+    const Case cases[] = {
+        {0, u"Drive M: has been succesfully mounted for user j\u00FCrgen\r\n",
+         BoxStyle::kInformation},
+        {1326, u"Unable to mount drive. (1326)\r\n\r\nThe Username/ Password combination",
+         BoxStyle::kExclamation},
+        {1219, u"Unable to mount drive. (1219)\r\n\r\nThe credentials supplied conflict",
+         BoxStyle::kExclamation},
+        {85, u"Unable to mount drive. (85)\r\n\r\nThere already is a M: on this system.",
+         BoxStyle::kExclamation},
+        {1206, u"Unable to mount drive. (1206)\r\n\r\nERROR_BAD_PROFILE", BoxStyle::kPlain},
+        {1222, u"Unable to mount drive. (1222)\r\n\r\nNo network available.",
+         BoxStyle::kExclamation},
+        {53, u"Unable to mount drive.\r\n\r\nInformation used:", BoxStyle::kExclamation},
+    };
+    const Text userName = u"CAMPUS\\j\u00FCrgen";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const std::size_t before = ProviderCalls().size();
+        ProviderAnswers(c.code);
+        testing::FakeWorld world;
+        world.form.username = u"j\u00FCrgen";
+        world.form.password = u"p\u00E4ss\u20AC";
+        world.lookup.page = u"<tr><td>j\u00FCrgen</td><td>smb://files1/juergen</td></tr>";
+        NetworkDriveMapping mapping;
+        btnOK_Click({world.form, world.boxes, world.clock, world.lookup, world.probe, mapping});
+
+        ASSERT_EQ(world.boxes.shown.size(), 1u);
+        const testing::ShownBox& box = world.boxes.shown[0];
+        EXPECT_EQ(box.prompt.substr(0, c.promptStart.size()), c.promptStart);
+        EXPECT_EQ(box.style, c.style);
+        EXPECT_EQ(box.title, u"Brisvane");
+        if (c.code != 0) {
+            EXPECT_EQ(box.prompt, MountErrorMessage(static_cast<std::int32_t>(c.code), u"M:",
+                                                    u"\\\\files1\\juergen", userName));
+        }
+        const Text& log = world.form.log.text;
+        EXPECT_EQ(log.substr(log.size() - box.prompt.size() - 2), u"\r\n" + box.prompt);
+        EXPECT_EQ(world.form.closed, c.code == 0 ? 1 : 0);
+
+        const std::vector<ProviderCall> calls = ProviderCalls();
+        ASSERT_EQ(calls.size(), before + 1);
+        EXPECT_EQ(calls.back().password, L"p\u00E4ss\u20AC");
+        EXPECT_EQ(calls.back().userName, ToWide(userName));
+    }
+}
+
+TEST_F(DriveMappingTest, TheProviderCanMakeTheDriveRealAndTakeItAway) {
+    const wchar_t letter = testing::UnusedDriveLetter();
+    ASSERT_NE(letter, 0);
+    const Text drive = Text(1, static_cast<char16_t>(letter)) + u":";
+    ProviderAnswers(0, testing::TempFolder(L"brisvane-mapped-share"));
+
+    NetworkDriveMapping mapping;
+    EXPECT_EQ(mapping.AddConnection(kShare, drive, SecretText(kPassword), kUserName), 0);
+    EXPECT_TRUE(VolumeDriveProbe().DriveInUse(drive));
+
+    EXPECT_EQ(CancelConnection(ToWide(drive)), static_cast<DWORD>(NO_ERROR));
+    EXPECT_FALSE(VolumeDriveProbe().DriveInUse(drive));
+    standins::RemoveWineDrive(letter);  // in case the cancellation failed
+}
+
+}  // namespace
+}  // namespace brisvane

@@ -1,0 +1,348 @@
+// The share lookup request over the real WinHTTP, against the stand-in lookup page server on
+// 127.0.0.1 in this process.
+#include "services/http_share_lookup.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winhttp.h>
+#include <winsock2.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "mount/lookup_body.h"
+#include "mount/share_locator.h"
+#include "mount/workflow_error.h"
+#include "services/wide_text.h"
+#include "services/win32_owners.h"
+#include "services/windows_error.h"
+#include "standins/lookup_page.h"
+#include "standins/lookup_page_server.h"
+
+namespace brisvane {
+namespace {
+
+using namespace std::chrono_literals;
+using standins::LookupPageServer;
+using standins::PageReply;
+using standins::ReceivedRequest;
+
+constexpr char kPage[] =
+    "<html><body><table>\r\n<tr><td>user1</td><td>smb://srv1/user1</td></tr>"
+    "\r\n</table></body></html>";
+constexpr wchar_t kUnresolvableHost[] = L"http://nohost.invalid/cs/servers/serversearch.asp";
+
+// Short time-outs and a small body limit, so that the failing cases end quickly.
+LookupLimits TestLimits() {
+    LookupLimits limits;
+    limits.resolveTimeout = 2000ms;
+    limits.connectTimeout = 2000ms;
+    limits.sendTimeout = 2000ms;
+    limits.responseTimeout = 500ms;
+    limits.maxResponseBytes = 4096;
+    return limits;
+}
+
+PageReply Reply(std::string body, std::string contentType = "text/html; charset=utf-8") {
+    PageReply reply;
+    reply.body = std::move(body);
+    reply.contentType = std::move(contentType);
+    return reply;
+}
+
+// Posts as one attempt of the workflow does: a fresh request object, one Send.
+Text Post(const std::wstring& url, const std::string& body) {
+    HttpShareLookup lookup(TestLimits());
+    return lookup.CreateRequest()->Send(FromWide(url), body);
+}
+
+// The page that posting returns; a test failure when it raises an error.
+Text PageAt(const std::wstring& url, const std::string& body = "user=user1") {
+    try {
+        return Post(url, body);
+    } catch (const WorkflowError& error) {
+        ADD_FAILURE() << "WorkflowError " << error.Number() << ": " << ToWide(error.Description());
+        return {};
+    }
+}
+
+// The error that posting raises; a test failure when it raises none.
+WorkflowError PostFailure(const std::wstring& url) {
+    try {
+        Post(url, "user=user1");
+    } catch (const WorkflowError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no WorkflowError for " << url;
+    return WorkflowError(0, u"");
+}
+
+// A port of 127.0.0.1 where nothing listens: one that was free a moment ago.
+std::uint16_t ClosedPort() {
+    const LookupPageServer server([](const ReceivedRequest&) { return PageReply{}; });
+    return server.Port();
+}
+
+// Whether a request target is the whole lookup address, as a client writes it to a proxy
+// (Wine adds the default port, Windows does not).
+bool ViaProxy(const std::string& target) {
+    return target.starts_with("http://lookup.invalid") &&
+           target.ends_with("/cs/servers/serversearch.asp");
+}
+
+// The member's Internet settings as WinINet keeps them (the DefaultConnectionSettings value),
+// replaced for one test and put back after it.
+class MemberInternetSettings {
+  public:
+    static constexpr DWORD kManualProxy = 0x2;          // PROXY_TYPE_PROXY
+    static constexpr DWORD kConfigurationScript = 0x4;  // PROXY_USE_PAC_SCRIPT
+
+    MemberInternetSettings(DWORD flags, const std::string& proxy, const std::string& scriptUrl) {
+        HKEY opened = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                  nullptr, &opened, nullptr),
+                  ERROR_SUCCESS);
+        key_.reset(opened);
+        DWORD size = 0;
+        if (RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, nullptr, &size) ==
+            ERROR_SUCCESS) {
+            previous_.emplace(size);
+            RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, previous_->data(), &size);
+        }
+        std::vector<BYTE> settings;
+        Append(settings, 0x46);  // the format's signature
+        Append(settings, 0);     // change counter
+        Append(settings, flags);
+        AppendText(settings, proxy);
+        AppendText(settings, "");  // no bypass list
+        AppendText(settings, scriptUrl);
+        EXPECT_EQ(RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, settings.data(),
+                                 static_cast<DWORD>(settings.size())),
+                  ERROR_SUCCESS);
+    }
+    ~MemberInternetSettings() {
+        if (previous_) {
+            RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, previous_->data(),
+                           static_cast<DWORD>(previous_->size()));
+        } else {
+            RegDeleteValueW(key_.get(), kValue);
+        }
+    }
+    MemberInternetSettings(const MemberInternetSettings&) = delete;
+    MemberInternetSettings& operator=(const MemberInternetSettings&) = delete;
+
+  private:
+    static constexpr wchar_t kKey[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+    static constexpr wchar_t kValue[] = L"DefaultConnectionSettings";
+
+    static void Append(std::vector<BYTE>& bytes, DWORD number) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<BYTE>(number >> shift));
+        }
+    }
+    static void AppendText(std::vector<BYTE>& bytes, const std::string& text) {
+        Append(bytes, static_cast<DWORD>(text.size()));
+        bytes.insert(bytes.end(), text.begin(), text.end());
+    }
+
+    UniqueKey key_;
+    std::optional<std::vector<BYTE>> previous_;
+};
+
+TEST(HttpShareLookupTest, PostsTheFormBodyWithTheFormContentType) {
+    const LookupPageServer server([](const ReceivedRequest&) { return Reply(kPage); });
+    const std::string body = LookupRequestBody(u"a&b=c+d%e f j\u00FCrgen");
+
+    EXPECT_EQ(PageAt(server.Url(), body), WidenAscii(kPage));
+
+    const std::vector<ReceivedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, "/cs/servers/serversearch.asp");
+    EXPECT_EQ(requests[0].Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[0].body, "user=a%26b%3Dc%2Bd%25e+f+j%C3%BCrgen");
+}
+
+TEST(HttpShareLookupTest, ReturnsTheBodyWhateverTheStatus) {
+    struct Case {
+        int status;
+        const char* reason;
+        std::string body;
+    };
+    const Case cases[] = {
+        {404, "Not Found", "<html><body>No such page</body></html>"},
+        {500, "Internal Server Error", "<html><body>Server fault</body></html>"},
+        {200, "OK", ""},
+    };
+    for (const Case& c : cases) {
+        const LookupPageServer server([&c](const ReceivedRequest&) {
+            PageReply reply = Reply(c.body);
+            reply.status = c.status;
+            reply.reason = c.reason;
+            return reply;
+        });
+        EXPECT_EQ(PageAt(server.Url()), WidenAscii(c.body)) << c.status;
+    }
+}
+
+TEST(HttpShareLookupTest, DecodesTheBodyByTheCharsetItDeclares) {
+    struct Case {
+        std::string contentType;
+        std::string body;
+        Text text;
+    };
+    const Case cases[] = {
+        {"text/html; charset=ISO-8859-1", "J\xFCrgen \xA3", u"J\u00FCrgen \u00A3"},
+        {"text/html; charset=\"windows-1252\"", "\x80", u"\u20AC"},
+        {"text/html; charset=UTF-8", "J\xC3\xBCrgen", u"J\u00FCrgen"},
+        {"text/html", "J\xC3\xBCrgen \xF0\x9D\x84\x9E", u"J\u00FCrgen \U0001D11E"},
+        {"", "J\xC3\xBCrgen", u"J\u00FCrgen"},
+        {"text/html; charset=x-no-such-charset", "J\xC3\xBCrgen", u"J\u00FCrgen"},
+    };
+    for (const Case& c : cases) {
+        const LookupPageServer server(
+            [&c](const ReceivedRequest&) { return Reply(c.body, c.contentType); });
+        EXPECT_EQ(PageAt(server.Url()), c.text) << c.contentType;
+    }
+}
+
+TEST(HttpShareLookupTest, ReplacesInvalidUtf8AndKeepsWhatFollows) {
+    const LookupPageServer server([](const ReceivedRequest&) {
+        return Reply(
+            "<td>a\xFF"
+            "b\xC3(c</td>");
+    });
+    EXPECT_EQ(PageAt(server.Url()), u"<td>a\uFFFDb\uFFFD(c</td>");
+}
+
+TEST(HttpShareLookupTest, RaisesResourceNotFoundWhenTheServerCannotBeFoundOrReached) {
+    const std::wstring closedPort =
+        L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/cs/servers/serversearch.asp";
+    for (const std::wstring& url : {closedPort, std::wstring(kUnresolvableHost)}) {
+        const WorkflowError error = PostFailure(url);
+        EXPECT_EQ(error.Number(), kResourceNotFound) << url;
+        EXPECT_FALSE(error.Description().empty()) << url;
+    }
+}
+
+TEST(HttpShareLookupTest, EndsTheAttemptWhenTheServerNeverAnswers) {
+    const LookupPageServer server([](const ReceivedRequest&) {
+        PageReply silence;
+        silence.neverAnswer = true;
+        return silence;
+    });
+    const WorkflowError error = PostFailure(server.Url());
+    EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_WINHTTP_TIMEOUT));
+    EXPECT_FALSE(error.Description().empty());
+    EXPECT_EQ(server.Requests().size(), 1u);  // it was heard, not refused
+}
+
+TEST(HttpShareLookupTest, RefusesABodyOverTheLimit) {
+    for (const bool declareLength : {true, false}) {
+        const LookupPageServer server([declareLength](const ReceivedRequest&) {
+            PageReply reply = Reply(std::string(4097, 'x'));
+            reply.declareLength = declareLength;
+            return reply;
+        });
+        const WorkflowError error = PostFailure(server.Url());
+        EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_FILE_TOO_LARGE)) << declareLength;
+        EXPECT_NE(error.Description().find(u"4096"), Text::npos) << declareLength;
+    }
+}
+
+TEST(HttpShareLookupTest, AcceptsABodyOfExactlyTheLimit) {
+    const LookupPageServer server(
+        [](const ReceivedRequest&) { return Reply(std::string(4096, 'x')); });
+    EXPECT_EQ(PageAt(server.Url()).size(), 4096u);
+}
+
+TEST(HttpShareLookupTest, GoesThroughTheMembersManualProxy) {
+    const LookupPageServer proxy([](const ReceivedRequest&) { return Reply(kPage); });
+    const MemberInternetSettings settings(MemberInternetSettings::kManualProxy,
+                                          "127.0.0.1:" + std::to_string(proxy.Port()), "");
+
+    EXPECT_EQ(PageAt(L"http://lookup.invalid/cs/servers/serversearch.asp"), WidenAscii(kPage));
+
+    const std::vector<ReceivedRequest> requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_TRUE(ViaProxy(requests[0].target)) << requests[0].target;
+    EXPECT_EQ(requests[0].body, "user=user1");
+}
+
+TEST(HttpShareLookupTest, GoesThroughTheProxyOfTheMembersConfigurationScript) {
+    std::uint16_t port = 0;
+    const LookupPageServer server([&port](const ReceivedRequest& request) {
+        if (request.target == "/proxy.pac") {
+            return Reply("function FindProxyForURL(url, host) { return \"PROXY 127.0.0.1:" +
+                             std::to_string(port) + "\"; }",
+                         "application/x-ns-proxy-autoconfig");
+        }
+        return Reply(kPage);
+    });
+    port = server.Port();
+    const MemberInternetSettings settings(
+        MemberInternetSettings::kConfigurationScript, "",
+        "http://127.0.0.1:" + std::to_string(port) + "/proxy.pac");
+
+    EXPECT_EQ(PageAt(L"http://lookup.invalid/cs/servers/serversearch.asp"), WidenAscii(kPage));
+
+    const std::vector<ReceivedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].target, "/proxy.pac");
+    EXPECT_EQ(requests[1].method, "POST");
+    EXPECT_TRUE(ViaProxy(requests[1].target)) << requests[1].target;
+}
+
+TEST(HttpShareLookupTest, RaisesResourceNotFoundWhenTheProxyCannotBeReached) {
+    const MemberInternetSettings settings(MemberInternetSettings::kManualProxy,
+                                          "127.0.0.1:" + std::to_string(ClosedPort()), "");
+    EXPECT_EQ(PostFailure(L"http://lookup.invalid/cs/servers/serversearch.asp").Number(),
+              kResourceNotFound);
+}
+
+TEST(HttpShareLookupTest, RaisesWinHttpsErrorForAnAddressItCannotUse) {
+    const WorkflowError error = PostFailure(L"lookup.campus.example/cs/servers/serversearch.asp");
+    EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_WINHTTP_UNRECOGNIZED_SCHEME));
+    EXPECT_FALSE(error.Description().empty());
+}
+
+TEST(HttpShareLookupTest, TheDemoPageListsTheSharesOfItsMembers) {
+    const std::vector<standins::DemoMember> members = standins::DemoMembers();
+    const LookupPageServer server(
+        [&members](const ReceivedRequest& request) { return AnswerLookup(request, members); });
+    const auto search = [&server](TextView username) {
+        return SearchShareLocator(PageAt(server.Url(), LookupRequestBody(username)));
+    };
+
+    const ShareSearchResult known = search(u"J\u00FCrgen");
+    EXPECT_EQ(known.outcome, ShareSearchResult::Outcome::kOne);
+    EXPECT_EQ(known.sharePath, u"\\\\files1\\juergen");
+    EXPECT_EQ(search(u"bob").sharePath, u"\\\\files2\\homes\\bob");
+    EXPECT_EQ(search(u"nobody").outcome, ShareSearchResult::Outcome::kNone);
+    EXPECT_EQ(search(u"twoshares").outcome, ShareSearchResult::Outcome::kSeveral);
+}
+
+TEST(HttpShareLookupTest, AnUnfindableServerGetsTheWorkflowsNetworkAdvice) {
+    testing::FakeWorld world;
+    world.form.webSite = FromWide(kUnresolvableHost);
+    HttpShareLookup lookup(TestLimits());
+    btnOK_Click({world.form, world.boxes, world.clock, lookup, world.probe, world.mapping});
+
+    ASSERT_EQ(world.boxes.shown.size(), 1u);
+    const Text& prompt = world.boxes.shown[0].prompt;
+    const Text description = prompt.substr(0, prompt.find(u"\r\n"));
+    EXPECT_FALSE(description.empty());
+    EXPECT_NE(prompt.find(u"\r\nPlease ensure that:\r\n\r\n a. The laptop is connected."),
+              Text::npos);
+    const Text lastEntry = u"\r\nHandled Error: " + description + u" -2146697211";
+    EXPECT_EQ(world.form.log.text.substr(world.form.log.text.size() - lastEntry.size()), lastEntry);
+    EXPECT_TRUE(world.mapping.calls.empty());
+}
+
+}  // namespace
+}  // namespace brisvane

@@ -1,0 +1,37 @@
+// Folders and letters of the test's Wine prefix.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace brisvane::testing {
+
+// A letter from D: to Y: that names no drive at the moment; 0 when all are taken.
+inline wchar_t UnusedDriveLetter() {
+    const DWORD drives = GetLogicalDrives();
+    for (wchar_t letter = L'Y'; letter >= L'D'; --letter) {
+        if ((drives & (1u << (letter - L'A'))) == 0) {
+            return letter;
+        }
+    }
+    return 0;
+}
+
+// A folder `name` in the temporary folder, created if missing.
+inline std::wstring TempFolder(const std::wstring& name) {
+    std::wstring path(MAX_PATH + 1, L'\0');
+    path.resize(GetTempPathW(static_cast<DWORD>(path.size()), path.data()));
+    path += name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+// The folder that holds this test program.
+inline std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+}  // namespace brisvane::testing
