@@ -1,5 +1,7 @@
-// Owners of the Windows handles and buffers that the services and the stand-ins use: one
-// move-only owner per kind, each releasing its resource with the function that kind requires.
+// Owners of the Windows handles and buffers that the program, its tests and the stand-ins use:
+// one move-only owner per kind, each releasing its resource with the function that kind
+// requires. Handles the system owns have none: child windows die with their parent, system
+// colour brushes and shared icons are never freed.
 // An owner holds a real handle or null; a function that reports failure with
 // INVALID_HANDLE_VALUE goes through OwnFileHandle, so that value never reaches an owner.
 #pragma once
@@ -32,6 +34,27 @@ struct LocalFreer {
 struct GlobalFreer {
     void operator()(void* memory) const noexcept { GlobalFree(memory); }
 };
+struct WindowDestroyer {
+    void operator()(HWND window) const noexcept { DestroyWindow(window); }
+};
+// For a window whose procedure reaches its C++ object through GWLP_USERDATA: the link is cut
+// before the window is destroyed, so that the messages of its destruction never reach an object
+// that is itself being destroyed.
+struct AttachedWindowDestroyer {
+    void operator()(HWND window) const noexcept {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        DestroyWindow(window);
+    }
+};
+struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+};
+struct IconDestroyer {
+    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
+};
+struct ScreenDcReleaser {
+    void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+};
 
 }  // namespace detail
 
@@ -47,6 +70,21 @@ using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, detail::Li
 using UniqueLocalText = std::unique_ptr<wchar_t, detail::LocalFreer>;
 // Text that WinHTTP hands out with GlobalAlloc (proxy settings).
 using UniqueGlobalText = std::unique_ptr<wchar_t, detail::GlobalFreer>;
+
+// A top-level window the program created.
+using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, detail::WindowDestroyer>;
+// A window attached to its C++ object (see AttachedWindowDestroyer).
+using UniqueAttachedWindow =
+    std::unique_ptr<std::remove_pointer_t<HWND>, detail::AttachedWindowDestroyer>;
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, detail::FontDeleter>;
+// An icon loaded at a size of our choosing (LoadImage without LR_SHARED).
+using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, detail::IconDestroyer>;
+// The device context of the whole screen, from GetDC(nullptr).
+using UniqueScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::ScreenDcReleaser>;
+
+inline UniqueScreenDc GetScreenDc() {
+    return UniqueScreenDc(GetDC(nullptr));
+}
 
 // Takes a handle from a function that reports failure as INVALID_HANDLE_VALUE (CreateFileW).
 inline UniqueHandle OwnFileHandle(HANDLE handle) noexcept {

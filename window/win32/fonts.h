@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "window/win32/handles.h"
+#include "services/win32_owners.h"
 
 namespace brisvane::win32 {
 

@@ -10,11 +10,11 @@
 #include <optional>
 
 #include "mount/mount_workflow.h"
+#include "services/win32_owners.h"
 #include "window/control_ids.h"
 #include "window/form_behaviour.h"
 #include "window/form_view.h"
 #include "window/win32/edit_log_box.h"
-#include "window/win32/handles.h"
 #include "window/win32/system_services.h"
 
 namespace brisvane::win32 {

@@ -11,14 +11,6 @@ wchar_t* AsWide(Text& text) {
 
 }  // namespace
 
-std::wstring ToWide(TextView text) {
-    return {text.begin(), text.end()};
-}
-
-Text FromWide(std::wstring_view text) {
-    return {text.begin(), text.end()};
-}
-
 Text WindowText(HWND window) {
     Text text(static_cast<std::size_t>(::GetWindowTextLengthW(window)), u'\0');
     if (!text.empty()) {

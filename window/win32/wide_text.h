@@ -7,13 +7,9 @@
 
 #include "mount/secret_text.h"
 #include "mount/text.h"
+#include "services/wide_text.h"
 
 namespace brisvane::win32 {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16");
-
-std::wstring ToWide(TextView text);
-Text FromWide(std::wstring_view text);
 
 // The whole text of a window or control.
 Text WindowText(HWND window);
