@@ -57,17 +57,17 @@ Win32Class ClassOf(ControlKind kind) {
     return {nullptr, 0, 0};
 }
 
-void ApplyInputSettings(HWND control, const ControlSpec& spec) {
-    if (spec.characterLimit > 0) {
+void ApplyInputSettings(HWND control, const ControlSpec& entry) {
+    if (entry.characterLimit > 0) {
         // Typed and pasted text alike is cut at the limit.
-        ::SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(spec.characterLimit), 0);
+        ::SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(entry.characterLimit), 0);
     }
-    if (spec.kind == ControlKind::kPasswordBox) {
+    if (entry.kind == ControlKind::kPasswordBox) {
         ::SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
         // No input-method editor: it would show the composition in the clear.
         ::ImmAssociateContextEx(control, nullptr, 0);
     }
-    if (spec.kind == ControlKind::kLogBox) {
+    if (entry.kind == ControlKind::kLogBox) {
         // Zero lifts the limit to the largest a multi-line box allows, so no log is ever cut.
         ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     }
@@ -84,24 +84,24 @@ int WindowHeight(HWND window) {
 
 }  // namespace
 
-HWND CreateControl(const ControlSpec& spec, HWND container, HINSTANCE instance) {
-    if (spec.kind == ControlKind::kFrame) {
-        return CreateFrame(container, static_cast<int>(spec.id), spec.text, instance);
+HWND CreateControl(const ControlSpec& entry, HWND container, HINSTANCE instance) {
+    if (entry.kind == ControlKind::kFrame) {
+        return CreateFrame(container, static_cast<int>(entry.id), entry.text, instance);
     }
-    const Win32Class win32Class = ClassOf(spec.kind);
+    const Win32Class win32Class = ClassOf(entry.kind);
     HWND control = ::CreateWindowExW(
-        win32Class.exStyle, win32Class.name, ToWide(spec.text).c_str(), win32Class.style, 0, 0, 0,
-        0, container, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        win32Class.exStyle, win32Class.name, ToWide(entry.text).c_str(), win32Class.style, 0, 0, 0,
+        0, container, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
     if (control == nullptr) {
         ThrowLastError(u"CreateWindowExW (control)");
     }
-    ApplyInputSettings(control, spec);
+    ApplyInputSettings(control, entry);
     return control;
 }
 
-void PlaceControl(HWND control, const ControlSpec& spec, UINT dpi) {
-    const PixelRect place = TwipsToPixels(spec.twips, static_cast<int>(dpi));
-    if (spec.kind != ControlKind::kDropDownCombo) {
+void PlaceControl(HWND control, const ControlSpec& entry, UINT dpi) {
+    const PixelRect place = TwipsToPixels(entry.twips, static_cast<int>(dpi));
+    if (entry.kind != ControlKind::kDropDownCombo) {
         ::MoveWindow(control, place.x, place.y, place.width, place.height, TRUE);
         return;
     }

@@ -121,16 +121,16 @@ MountServices MainWindow::Services() {
 
 void MainWindow::CreateControls() {
     // The frames first: they contain the other controls.
-    for (const ControlSpec& spec : ControlTable()) {
-        if (!spec.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(spec.id))) =
-                CreateControl(spec, Handle(), instance_);
+    for (const ControlSpec& entry : ControlTable()) {
+        if (!entry.container) {
+            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
+                CreateControl(entry, Handle(), instance_);
         }
     }
-    for (const ControlSpec& spec : ControlTable()) {
-        if (spec.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(spec.id))) =
-                CreateControl(spec, Control(*spec.container), instance_);
+    for (const ControlSpec& entry : ControlTable()) {
+        if (entry.container) {
+            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
+                CreateControl(entry, Control(*entry.container), instance_);
         }
     }
     // The credential frame is always in view; the advanced one waits for "Advanced Options".
@@ -152,11 +152,11 @@ void MainWindow::StackInTabOrder() {
                                                              ControlId::frameHidden};
     for (const std::optional<ControlId>& container : containers) {
         HWND above = HWND_TOP;
-        for (const ControlSpec& spec : ControlTable()) {
-            if (spec.container == container) {
-                ::SetWindowPos(Control(spec.id), above, 0, 0, 0, 0,
+        for (const ControlSpec& entry : ControlTable()) {
+            if (entry.container == container) {
+                ::SetWindowPos(Control(entry.id), above, 0, 0, 0, 0,
                                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                above = Control(spec.id);
+                above = Control(entry.id);
             }
         }
         if (container) {
@@ -173,16 +173,16 @@ void MainWindow::AddTooltips() {
     if (tooltip_ == nullptr) {
         ThrowLastError(u"CreateWindowExW (tooltip)");
     }
-    for (const ControlSpec& spec : ControlTable()) {
-        if (spec.tooltip.empty()) {
+    for (const ControlSpec& entry : ControlTable()) {
+        if (entry.tooltip.empty()) {
             continue;
         }
-        std::wstring text = ToWide(spec.tooltip);  // copied by the tooltip
+        std::wstring text = ToWide(entry.tooltip);  // copied by the tooltip
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = Handle();
-        tool.uId = reinterpret_cast<UINT_PTR>(Control(spec.id));
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(entry.id));
         tool.lpszText = text.data();
         if (!::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
             ThrowLastError(u"TTM_ADDTOOLW");
@@ -204,11 +204,11 @@ void MainWindow::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
     UniqueFont dialogFont = CreateDialogFont(dpi);
     UniqueFont logFont = CreateLogFont(dpi);
-    for (const ControlSpec& spec : ControlTable()) {
-        HWND control = Control(spec.id);
-        HFONT font = spec.kind == ControlKind::kLogBox ? logFont.get() : dialogFont.get();
+    for (const ControlSpec& entry : ControlTable()) {
+        HWND control = Control(entry.id);
+        HFONT font = entry.kind == ControlKind::kLogBox ? logFont.get() : dialogFont.get();
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (spec.kind == ControlKind::kFrame) {
+        if (entry.kind == ControlKind::kFrame) {
             ::SendMessageW(FrameGroupBox(control), WM_SETFONT,
                            reinterpret_cast<WPARAM>(dialogFont.get()), FALSE);
         }
@@ -217,8 +217,8 @@ void MainWindow::ApplyDpi(UINT dpi) {
     dialogFont_ = std::move(dialogFont);
     logFont_ = std::move(logFont);
 
-    for (const ControlSpec& spec : ControlTable()) {
-        PlaceControl(Control(spec.id), spec, dpi);
+    for (const ControlSpec& entry : ControlTable()) {
+        PlaceControl(Control(entry.id), entry, dpi);
     }
 
     bigIcon_ = LoadProgramIcon(instance_, ::GetSystemMetricsForDpi(SM_CXICON, dpi));
