@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and clang-tidy on the core. Exits non-zero on the first failure.
+# clang-tidy on the core, and a short run of every fuzz target. Exits non-zero on the first
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy
+    clang-format clang-tidy clang libclang-rt-14-dev
 
 step() { printf '\n=== %s\n' "$*"; }
 
@@ -21,5 +22,8 @@ ctest --preset native
 
 step "clang-tidy on the core"
 scripts/tidy.sh build/native
+
+step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 45 s per target)"
+scripts/fuzz.sh 45
 
 step "All checks passed"
