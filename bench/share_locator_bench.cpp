@@ -1,0 +1,236 @@
+// How fast the locator search gets through a lookup page, measured in the same run against
+// PCRE2's JIT on the linear form of the pattern (the fastest engine we know of for it) and
+// against a plain scan of the same buffer for a code unit it does not hold, as fast as anything
+// that reads every code unit can be. Pages: lookup pages of 1, 10 and 50 million code units, a
+// single line of a million, and the lines that stall a backtracking engine: "smb://" followed
+// only by spaces. After the usual report, a table gives the rates side by side and the ratios.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mount/share_locator.h"
+#include "reference/pcre2_locator_search.h"
+
+namespace brisvane::bench {
+namespace {
+
+using reference::LocatorPatternForm;
+using reference::Pcre2LocatorSearch;
+
+Text Widened(const std::string& ascii) {
+    return Text(ascii.begin(), ascii.end());
+}
+
+// A table row of somebody else, numbered so that rows differ. It carries what real rows carry
+// and what a search may trip over: a class attribute, "s" in words, a colon in a time of day.
+Text OtherRow(std::size_t number) {
+    const Text id = Widened(std::to_string(1'000'000 + number % 1'000'000));
+    return u"<tr class=\"member\"><td>m" + id + u"</td><td>Sam Example " + id +
+           u"</td><td>School of Sciences</td><td>last seen 09:15</td></tr>\r\n";
+}
+
+constexpr TextView kMemberRow =
+    u"<tr class=\"member\"><td>user1</td><td>smb://srv1/user1</td></tr>\r\n";
+
+// A lookup page of exactly `size` code units: rows ending in CR LF, the member's in the middle.
+Text LookupPage(std::size_t size) {
+    Text page = u"<html><body><table>\r\n";
+    page.reserve(size + 200);
+    std::size_t row = 0;
+    while (page.size() < size / 2) {
+        page += OtherRow(row++);
+    }
+    page += kMemberRow;
+    while (page.size() < size) {
+        page += OtherRow(row++);
+    }
+    page.resize(size);
+    return page;
+}
+
+// One line of `size` code units without a line break, the locator in the middle.
+Text SingleLine(std::size_t size) {
+    constexpr TextView kCells = u"<td class=\"id\">m1234567</td><td>09:15</td>";
+    Text line;
+    line.reserve(size + kCells.size());
+    while (line.size() < size / 2) {
+        line += kCells;
+    }
+    line += u"<td>smb://srv1/user1</td>";
+    while (line.size() < size) {
+        line += kCells;
+    }
+    line.resize(size);
+    return line;
+}
+
+// The worst line for a backtracking engine running the nested pattern: the scheme, then only
+// spaces, so that "(.+)+" tries every way of splitting them before it gives up.
+Text WorstLine(std::size_t spaces) {
+    return u"smb://" + Text(spaces, u' ');
+}
+
+struct PageKind {
+    std::string name;
+    std::function<Text()> make;
+    bool large;  // a million code units or more
+};
+
+std::vector<PageKind> PageKinds() {
+    std::vector<PageKind> kinds = {
+        {"page_1M", [] { return LookupPage(1'000'000); }, true},
+        {"page_10M", [] { return LookupPage(10'000'000); }, true},
+        {"page_50M", [] { return LookupPage(50'000'000); }, true},
+        {"line_1M", [] { return SingleLine(1'000'000); }, true},
+    };
+    for (const std::size_t spaces : {10U, 14U, 18U, 22U, 26U, 10'000U}) {
+        kinds.push_back(
+            {"worst_" + std::to_string(spaces), [spaces] { return WorstLine(spaces); }, false});
+    }
+    return kinds;
+}
+
+// Pages are made on first use and kept, so that a filtered run makes only what it measures.
+const Text& Page(const PageKind& kind) {
+    static std::map<std::string, Text> pages;
+    auto found = pages.find(kind.name);
+    if (found == pages.end()) {
+        found = pages.emplace(kind.name, kind.make()).first;
+    }
+    return found->second;
+}
+
+Pcre2LocatorSearch& Pcre2Jit() {
+    static Pcre2LocatorSearch search(LocatorPatternForm::kLinear, /*jit=*/true);
+    return search;
+}
+
+void CountCharacters(benchmark::State& state, const Text& page) {
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
+}
+
+void Ours(benchmark::State& state, const PageKind& kind) {
+    const Text& page = Page(kind);
+    for (auto _ : state) {
+        auto matches = FindShareLocators(page);
+        benchmark::DoNotOptimize(matches);
+    }
+    CountCharacters(state, page);
+}
+
+void Pcre2(benchmark::State& state, const PageKind& kind) {
+    const Text& page = Page(kind);
+    // A yardstick that finds something else measures nothing.
+    if (Pcre2Jit().Matches(page) != FindShareLocators(page)) {
+        state.SkipWithError("PCRE2 and the locator search disagree on this page");
+        return;
+    }
+    for (auto _ : state) {
+        auto matches = Pcre2Jit().Matches(page);
+        benchmark::DoNotOptimize(matches);
+    }
+    CountCharacters(state, page);
+}
+
+// Position of `wanted` in `text`, or npos: a simple loop over the code units, written so that
+// compilers turn it into vector compares with one exit test per block of 64. Nothing that reads
+// every code unit can be much faster; on a page that does not hold `wanted`, this is the limit.
+std::size_t PlainScan(TextView text, char16_t wanted) {
+    constexpr std::size_t kBlock = 64;
+    std::size_t at = 0;
+    for (; at + kBlock <= text.size(); at += kBlock) {
+        std::uint16_t hits = 0;
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            hits |= static_cast<std::uint16_t>(text[at + k] == wanted ? 0xFFFFU : 0U);
+        }
+        if (hits != 0) {
+            break;
+        }
+    }
+    return text.find(wanted, at);
+}
+
+void Scan(benchmark::State& state, const PageKind& kind) {
+    const Text& page = Page(kind);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(page.data());
+        const std::size_t found = PlainScan(page, u'\x01');
+        benchmark::DoNotOptimize(found);
+    }
+    CountCharacters(state, page);
+}
+
+const char* const kEngines[] = {"ours", "pcre2_jit", "plain_scan"};
+
+// The console report, and the rates kept for the table of ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            // With --benchmark_repetitions the median stands for the page; else the one run.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median)) {
+                continue;
+            }
+            const auto rate = run.counters.find("items_per_second");
+            if (rate != run.counters.end()) {
+                const std::string name = run.run_name.function_name;
+                const auto slash = name.rfind('/');
+                rates_[name.substr(0, slash)][name.substr(slash + 1)] = rate->second.value;
+            }
+        }
+    }
+
+    void PrintRatios(const std::vector<PageKind>& kinds) const {
+        std::printf("\n%-12s %10s %14s %14s %14s %11s %10s\n", "page", "chars", "ours", "pcre2_jit",
+                    "plain_scan", "ours/pcre2", "ours/scan");
+        for (const PageKind& kind : kinds) {
+            const auto page = rates_.find(kind.name);
+            if (page == rates_.end() || page->second.size() != std::size(kEngines)) {
+                continue;
+            }
+            const auto& rate = page->second;
+            const double ours = rate.at("ours");
+            std::printf("%-12s %10zu %12.3gG/s %12.3gG/s %12.3gG/s %11.2f %10.2f\n",
+                        kind.name.c_str(), Page(kind).size(), ours / 1e9,
+                        rate.at("pcre2_jit") / 1e9, rate.at("plain_scan") / 1e9,
+                        ours / rate.at("pcre2_jit"), ours / rate.at("plain_scan"));
+        }
+        std::printf(
+            "Rates in code units per second. Goals: ours/pcre2 >= 1 on every page, ours/scan >= "
+            "0.5 on the pages of a million code units or more; on the worst lines the time per "
+            "code unit must not grow with the line.\n");
+    }
+
+  private:
+    std::map<std::string, std::map<std::string, double>> rates_;
+};
+
+}  // namespace
+}  // namespace brisvane::bench
+
+int main(int argc, char** argv) {
+    using namespace brisvane::bench;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    const std::vector<PageKind> kinds = PageKinds();
+    for (const PageKind& kind : kinds) {
+        benchmark::RegisterBenchmark((kind.name + "/ours").c_str(), Ours, kind);
+        benchmark::RegisterBenchmark((kind.name + "/pcre2_jit").c_str(), Pcre2, kind);
+        benchmark::RegisterBenchmark((kind.name + "/plain_scan").c_str(), Scan, kind);
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios(kinds);
+    benchmark::Shutdown();
+    return 0;
+}
