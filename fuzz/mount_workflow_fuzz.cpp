@@ -197,6 +197,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "a drive in use was not refused");
         return 0;
     }
+    // Every attempt that gets this far posts the username once, unless the request object
+    // could not be made.
+    Check(world.lookup.bodies.size() == (failures.requestRefused ? 0U : 1U),
+          "the username was posted " + std::to_string(world.lookup.bodies.size()) + " times");
     if (!world.lookup.bodies.empty()) {
         CheckBody(world.lookup.bodies.front(), username);
     }
