@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
