@@ -23,3 +23,12 @@ endif()
 if(MINGW)
     add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
+
+# Coverage instrumentation for libFuzzer on everything, the core included; only the fuzz
+# targets link libFuzzer itself (fuzz/CMakeLists.txt).
+if(BRISVANE_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR CMAKE_CROSSCOMPILING)
+        message(FATAL_ERROR "BRISVANE_FUZZ needs a native Clang build (libFuzzer)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

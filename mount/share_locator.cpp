@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "mount/locator_scan.h"
+
 namespace brisvane {
 
 namespace {
-
-constexpr TextView kScheme = u"smb://";
 
 constexpr bool IsWordOrHyphen(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
@@ -17,23 +17,6 @@ constexpr bool IsWordOrHyphen(char16_t c) {
 // character follows the last one on the line, so only these can extend the match there.
 constexpr bool IsPathPunctuation(char16_t c) {
     return c == u' ' || c == u'.' || c == u'/' || c == u'?' || c == u'%' || c == u'&' || c == u'=';
-}
-
-// Position of the next "smb://" (any case) at or after `from`, or npos.
-std::size_t FindScheme(TextView page, std::size_t from) {
-    // Every scheme holds "://" at offset 3; look for its colon and check the rest around it.
-    for (std::size_t colon = from + 3; colon + 2 < page.size(); ++colon) {
-        colon = page.find(u':', colon);
-        if (colon == TextView::npos || colon + 2 >= page.size()) {
-            return TextView::npos;
-        }
-        if (page[colon + 1] == u'/' && page[colon + 2] == u'/' &&
-            FoldAscii(page[colon - 3]) == u's' && FoldAscii(page[colon - 2]) == u'm' &&
-            FoldAscii(page[colon - 1]) == u'b') {
-            return colon - 3;
-        }
-    }
-    return TextView::npos;
 }
 
 }  // namespace
@@ -48,12 +31,12 @@ std::vector<LocatorMatch> FindShareLocators(TextView page, std::size_t limit) {
     std::vector<LocatorMatch> matches;
     std::size_t from = 0;
     while (matches.size() < limit) {
-        const std::size_t start = FindScheme(page, from);
+        const std::size_t start = FindLocatorScheme(page, from);
         if (start == TextView::npos) {
             break;
         }
-        const std::size_t firstFree = start + kScheme.size() + 1;  // ".+" takes at least one
-        const std::size_t lineEnd = std::min(page.find(u'\n', start), page.size());
+        const std::size_t firstFree = start + kLocatorScheme.size() + 1;  // ".+" takes at least one
+        const std::size_t lineEnd = FindLineEnd(page, start + kLocatorScheme.size());
         std::size_t last = lineEnd;
         while (last > firstFree && !IsWordOrHyphen(page[last - 1])) {
             --last;

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# clang-tidy on the core, and the Windows build (mingw-w64) with its tests under Wine in a
-# private prefix and display. Exits non-zero on the first failure.
+# clang-tidy on the core, the Windows build (mingw-w64) with its tests under Wine in a
+# private prefix and display, and a short run of every fuzz target. Exits non-zero on the
+# first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy mingw-w64 wine wine64 xvfb xauth
+    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth
 
 step() { printf '\n=== %s\n' "$*"; }
 
@@ -27,5 +28,8 @@ step "Windows build (mingw-w64) and tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows
+
+step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 45 s per target)"
+scripts/fuzz.sh 45
 
 step "All checks passed"

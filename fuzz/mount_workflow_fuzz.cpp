@@ -1,0 +1,231 @@
+// The whole mount request over the in-memory fakes, with the window's inputs, the page and the
+// mapping's answer taken from the fuzzer. Input, one a line: the drive letter, the username, the
+// password, then the mapping result in decimal optionally followed by letters that make a fake
+// fail (below); the rest is the page. Whatever comes in, the run ends tidily: the request is
+// released, the password is never shown or logged, the share mapped is the one the page names,
+// and the program closes only after a successful mapping.
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <span>
+#include <string>
+
+#include "fuzz/fuzz_input.h"
+#include "mount/lookup_body.h"
+#include "mount/mount_error_report.h"
+#include "mount/share_locator.h"
+#include "mount/username.h"
+#include "tests/mount/fakes.h"
+
+namespace brisvane::fuzzing {
+namespace {
+
+using testing::FakeWorld;
+
+// Placed inside the password so that it can be told apart from any other text in the log or a
+// box; removed from every other input.
+constexpr char16_t kPasswordMarker = u'\uE000';
+
+// Failures the control line can ask for, one letter each.
+struct Failures {
+    bool driveInUse = false;         // u
+    bool serverNotFound = false;     // n: the lookup raises INET_E_RESOURCE_NOT_FOUND
+    bool lookupError = false;        // e: the lookup raises another workflow error
+    bool lookupOutOfMemory = false;  // o
+    bool requestRefused = false;     // c: the request object cannot be created
+    bool mappingRaises = false;      // m
+    bool firstBoxRaises = false;     // b
+    bool closeRaises = false;        // k
+
+    bool LookupFails() const {
+        return serverNotFound || lookupError || lookupOutOfMemory || requestRefused;
+    }
+};
+
+Failures ReadFailures(TextView control) {
+    const auto asks = [control](char16_t letter) { return control.find(letter) != TextView::npos; };
+    return {.driveInUse = asks(u'u'),
+            .serverNotFound = asks(u'n'),
+            .lookupError = asks(u'e'),
+            .lookupOutOfMemory = asks(u'o'),
+            .requestRefused = asks(u'c'),
+            .mappingRaises = asks(u'm'),
+            .firstBoxRaises = asks(u'b'),
+            .closeRaises = asks(u'k')};
+}
+
+Text WithoutMarker(Text text) {
+    std::erase(text, kPasswordMarker);
+    return text;
+}
+
+// The marker goes after the first character that trimming keeps, so that the password is
+// empty, and trims, exactly as the typed one.
+Text MarkedPassword(TextView typed) {
+    Text password = WithoutMarker(Text(typed));
+    const auto first = password.find_first_not_of(u' ');
+    if (first != Text::npos) {
+        password.insert(first + 1, 1, kPasswordMarker);
+    }
+    return password;
+}
+
+void Arrange(FakeWorld& world, const Failures& failures) {
+    const WorkflowError timedOut(-2147012894, u"The operation timed out");
+    if (failures.driveInUse) {
+        world.probe.drivesInUse = {Trim(world.form.driveLetter)};
+    }
+    if (failures.serverNotFound) {
+        world.lookup.failure = std::make_exception_ptr(
+            WorkflowError(kResourceNotFound, u"The server name or address could not be resolved"));
+    } else if (failures.lookupError) {
+        world.lookup.failure = std::make_exception_ptr(timedOut);
+    } else if (failures.lookupOutOfMemory) {
+        world.lookup.failure = std::make_exception_ptr(std::bad_alloc());
+    }
+    if (failures.requestRefused) {
+        world.lookup.creationFailure = timedOut;
+    }
+    if (failures.mappingRaises) {
+        world.mapping.failure = WorkflowError(453, u"Can't find DLL entry point");
+    }
+    if (failures.firstBoxRaises) {
+        world.boxes.failure = timedOut;
+    }
+    if (failures.closeRaises) {
+        world.form.closeFailure = timedOut;
+    }
+}
+
+void Check(bool holds, const std::string& finding) {
+    if (!holds) {
+        Fail(finding);
+    }
+}
+
+// The form-encoded body decoded again: it must be "user=" and the username's UTF-8 bytes, each
+// either unreserved, a "+" for a space, or "%" and two upper-case hex digits.
+void CheckBody(const std::string& body, TextView username) {
+    constexpr std::string_view kField = "user=";
+    Check(body.starts_with(kField), "the lookup body does not start with user=");
+    const auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::string decoded;
+    for (std::size_t i = kField.size(); i < body.size(); ++i) {
+        const char c = body[i];
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '*' || c == '-' || c == '.' || c == '_') {
+            decoded += c;
+        } else if (c == '+') {
+            decoded += ' ';
+        } else {
+            Check(c == '%' && i + 2 < body.size() && hexValue(body[i + 1]) >= 0 &&
+                      hexValue(body[i + 2]) >= 0,
+                  "the lookup body holds a raw or badly escaped byte: " + body);
+            decoded += static_cast<char>(hexValue(body[i + 1]) * 16 + hexValue(body[i + 2]));
+            i += 2;
+        }
+    }
+    Check(decoded == ToUtf8(username), "the lookup body does not carry the username: " + body);
+}
+
+}  // namespace
+}  // namespace brisvane::fuzzing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace brisvane;
+    using namespace brisvane::fuzzing;
+    const auto fields = SplitFields(DecodeText(std::span(data, size)), 5);
+    const Failures failures = ReadFailures(fields[3]);
+    const std::int32_t mappingResult = ParseInt32(fields[3]);
+
+    FakeWorld world;
+    world.form.driveLetter = WithoutMarker(fields[0]);
+    world.form.username = WithoutMarker(fields[1]);
+    world.form.password = MarkedPassword(fields[2]);
+    world.lookup.page = WithoutMarker(fields[4]);
+    world.mapping.result = mappingResult;
+    Arrange(world, failures);
+
+    // Read before the run: a successful one empties the credential boxes.
+    const Text driveLetter = Trim(world.form.driveLetter);
+    const Text username = CleanUsername(Trim(world.form.username));
+    const Text password = Trim(world.form.password);
+    const bool credentialsGiven = !username.empty() && !password.empty();
+
+    bool escaped = false;
+    try {
+        world.PressOK();
+    } catch (const WorkflowError&) {
+        escaped = true;
+    }
+
+    const Text& log = world.form.log.text;
+    const auto& boxes = world.boxes.shown;
+
+    // Only a failing box may let its failure through to the caller, and only one shown before
+    // the lookup or by the error handler itself: every other failure ends in the handler.
+    Check(!escaped ||
+              (failures.firstBoxRaises &&
+               (world.lookup.created == 0 || boxes.front().logWhenShown.ends_with(u"\r\n***"))),
+          "a failure escaped the mount request");
+    Check(log.starts_with(u"\r\n---14:03:27---\r\nStarting Up!"), "the log lost its opening");
+    Check(world.lookup.live == 0, "the lookup request was never released");
+    Check(!boxes.empty(), "the run ended without a word to the member");
+    Check(failures.firstBoxRaises || failures.closeRaises || boxes.size() == 1,
+          "the run showed " + std::to_string(boxes.size()) + " boxes");
+    Check(log.find(kPasswordMarker) == Text::npos, "the password reached the log");
+    for (const testing::ShownBox& box : boxes) {
+        Check(box.prompt.find(kPasswordMarker) == Text::npos &&
+                  box.title.find(kPasswordMarker) == Text::npos,
+              "the password reached a box");
+    }
+
+    if (!credentialsGiven) {
+        Check(boxes.front().prompt == u"Both Username and Password need to be filled" &&
+                  world.probe.asked.empty() && world.lookup.created == 0,
+              "missing credentials were not refused before anything else");
+        return 0;
+    }
+    if (failures.driveInUse) {
+        Check(world.lookup.created == 0 && boxes.front().title == u"Generic Error",
+              "a drive in use was not refused");
+        return 0;
+    }
+    // Every attempt that gets this far posts the username once, unless the request object
+    // could not be made.
+    Check(world.lookup.bodies.size() == (failures.requestRefused ? 0U : 1U),
+          "the username was posted " + std::to_string(world.lookup.bodies.size()) + " times");
+    if (!world.lookup.bodies.empty()) {
+        CheckBody(world.lookup.bodies.front(), username);
+    }
+
+    const ShareSearchResult search = SearchShareLocator(world.lookup.page);
+    const bool mapped =
+        !failures.LookupFails() && search.outcome == ShareSearchResult::Outcome::kOne;
+    Check(world.mapping.calls.size() == (mapped ? 1U : 0U),
+          "the share was mapped " + std::to_string(world.mapping.calls.size()) + " times");
+    const bool closes =
+        mapped && mappingResult == 0 && !failures.mappingRaises && !failures.firstBoxRaises;
+    Check(world.form.closed == (closes ? 1 : 0), "the program closed at the wrong moment");
+    if (!mapped) {
+        return 0;
+    }
+
+    const testing::MappingCall& call = world.mapping.calls.front();
+    const Text userName = u"CAMPUS\\" + username;
+    Check(call.remoteName == search.sharePath && call.localName == driveLetter &&
+              call.password == password && call.userName == userName,
+          "the mapping call was not given the share, the letter and the credentials");
+    if (mappingResult != 0 && !failures.mappingRaises) {
+        Check(boxes.front().prompt ==
+                  MountErrorMessage(mappingResult, driveLetter, search.sharePath, userName),
+              "a refused mapping was not explained by the failure report");
+    }
+    return 0;
+}

@@ -1,0 +1,52 @@
+// CleanUsername against a second, deliberately plain reading of its contract: fold a copy of the
+// text to lower case, find each piece there with an exact search, and cut the original at the
+// same place. The two must agree on every text, non-ASCII letters and lone surrogates included.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "fuzz/fuzz_input.h"
+#include "mount/build_settings.h"
+#include "mount/username.h"
+
+namespace brisvane::fuzzing {
+namespace {
+
+Text FoldedCopy(TextView text) {
+    Text folded(text);
+    for (char16_t& c : folded) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c | 0x20U);
+        }
+    }
+    return folded;
+}
+
+Text ExpectedCleanUsername(TextView username) {
+    const std::array<TextView, 3> pieces{u"CAMPUS/", u"CAMPUS\\", MailDomainSuffix};
+    Text text(username);
+    for (const TextView piece : pieces) {
+        const auto at = FoldedCopy(text).find(FoldedCopy(piece));
+        if (at != Text::npos) {
+            text.erase(at, piece.size());
+        }
+    }
+    return text;
+}
+
+}  // namespace
+}  // namespace brisvane::fuzzing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace brisvane;
+    using namespace brisvane::fuzzing;
+    const Text username = DecodeText(std::span(data, size));
+    const Text cleaned = CleanUsername(username);
+    const Text expected = ExpectedCleanUsername(username);
+    if (cleaned != expected) {
+        Fail("CleanUsername gave \"" + Printable(cleaned) + "\", expected \"" +
+             Printable(expected) + "\" for \"" + Printable(username) + "\"");
+    }
+    return 0;
+}

@@ -1,0 +1,74 @@
+#include "mount/locator_scan.h"
+
+#include <gtest/gtest.h>
+
+namespace brisvane {
+namespace {
+
+// Markup that the search skips a block at a time.
+constexpr TextView kPlainMarkup = u"<tr><td>plain text</td></tr>\r\n";
+
+// Near misses of every kind the block test and the exact check must tell apart from a scheme:
+// pairs the block test lets through ("./", "//", ">/"), a "://" after other letters, broken
+// and spaced schemes, a scheme with a letter that only looks alike.
+constexpr TextView kNearMisses =
+    u"<a href=\"./x\">//</a> smb:/ sm b:// http://x smb:\\\\ \u017fmb:// ?/ */ smb\n:// xs";
+
+// `length` code units of `pattern`, repeated.
+Text Filler(TextView pattern, std::size_t length) {
+    Text filler;
+    while (filler.size() < length) {
+        filler += pattern;
+    }
+    filler.resize(length);
+    return filler;
+}
+
+// The text is searched in blocks of 128 code units, in pairs of two; placing the scheme at every
+// position across several blocks puts its "://" across every boundary, in both halves of a
+// pair, both where blocks are skipped whole and where every block needs a closer look.
+TEST(FindLocatorSchemeTest, FindsASchemeAtEveryPositionAndNothingElse) {
+    constexpr std::size_t kLength = 700;
+    for (const TextView pattern : {kPlainMarkup, kNearMisses}) {
+        const Text filler = Filler(pattern, kLength);
+        ASSERT_EQ(FindLocatorScheme(filler, 0), TextView::npos);
+        for (std::size_t at = 0; at + kLocatorScheme.size() <= kLength; ++at) {
+            SCOPED_TRACE(at);
+            Text text = filler;
+            text.replace(at, kLocatorScheme.size(), at % 2 == 0 ? u"SmB://" : u"smb://");
+            ASSERT_EQ(FindLocatorScheme(text, 0), at);
+            ASSERT_EQ(FindLocatorScheme(text, at), at);
+            ASSERT_EQ(FindLocatorScheme(text, at + 1), TextView::npos);
+            // Cut right after the scheme: no unit follows it.
+            ASSERT_EQ(FindLocatorScheme(TextView(text).substr(0, at + kLocatorScheme.size()), 0),
+                      at);
+        }
+    }
+}
+
+TEST(FindLocatorSchemeTest, FindsTheFirstOfSeveral) {
+    const Text text = Filler(kNearMisses, 100) + u"smb://a" + Filler(kPlainMarkup, 70) + u"smb://b";
+    EXPECT_EQ(FindLocatorScheme(text, 0), 100u);
+    EXPECT_EQ(FindLocatorScheme(text, 101), 177u);
+    EXPECT_EQ(FindLocatorScheme(text, text.size()), TextView::npos);
+    EXPECT_EQ(FindLocatorScheme(u"", 0), TextView::npos);
+    EXPECT_EQ(FindLocatorScheme(u"smb:/", 0), TextView::npos);
+}
+
+TEST(FindLineEndTest, FindsTheFirstLineFeedOrTheEnd) {
+    constexpr std::size_t kLength = 700;
+    const Text line(kLength, u'x');
+    EXPECT_EQ(FindLineEnd(line, 0), kLength);
+    EXPECT_EQ(FindLineEnd(u"", 0), 0u);
+    for (std::size_t at = 0; at < kLength; ++at) {
+        SCOPED_TRACE(at);
+        Text text = line;
+        text[at] = u'\n';
+        EXPECT_EQ(FindLineEnd(text, 0), at);
+        EXPECT_EQ(FindLineEnd(text, at), at);
+        EXPECT_EQ(FindLineEnd(text, at + 1), kLength);
+    }
+}
+
+}  // namespace
+}  // namespace brisvane
