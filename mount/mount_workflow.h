@@ -85,7 +85,8 @@ struct MountServices {
 };
 
 // Runs one mount request to its end. Outcomes are reported to the member, not returned. A
-// failure before the lookup request (none is expected there) propagates to the caller.
+// failure before the lookup request (none is expected there), or one raised while the error
+// handler itself shows its box or writes its entry, propagates to the caller.
 void btnOK_Click(const MountServices& services);
 
 }  // namespace brisvane
