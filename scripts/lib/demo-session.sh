@@ -67,6 +67,7 @@ take_picture() {  # name width height left top
 
 # The walk-through asks for each picture on its output and waits for a line on its input.
 coproc walk { wine "$demo/brisvane-demo-walkthrough.exe" "${walkthrough_member[@]}" 2>&1; }
+# shellcheck disable=SC2154  # coproc sets walk_PID
 walk_pid=$walk_PID
 picture='^picture ([^ ]+) (-?[0-9]+) (-?[0-9]+) ([0-9]+) ([0-9]+)$'
 while IFS= read -r line <&"${walk[0]}"; do
