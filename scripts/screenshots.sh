@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds brisvane.exe and saves pictures of its window (collapsed, expanded, after one attempt)
-# to docs/screenshots/ or the given folder. Runs under Xvfb in a private Wine prefix.
+# Builds brisvane.exe and the demo and saves the README's pictures to docs/screenshots/ or the
+# given folder: the organisation's build (collapsed, expanded, after one attempt without its
+# network) and the demo's walk-through of one sign-in (1-sign-in.png to 4-home-share.png). Runs
+# under Xvfb in private Wine prefixes.
 #   scripts/screenshots.sh [folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,5 +12,6 @@ ensure_packages cmake ninja-build mingw-w64 wine wine64 xvfb xauth imagemagick x
 
 folder="$(realpath -m "${1:-docs/screenshots}")"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target brisvane
+cmake --build --preset windows --target brisvane brisvane-demo
 scripts/wine-session.sh scripts/lib/capture-window.sh build/windows/window/brisvane.exe "$folder"
+scripts/wine-session.sh scripts/lib/demo-session.sh build/windows/demo "$folder"

@@ -2,8 +2,8 @@
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 # clang-tidy on the core, the Windows build (mingw-w64) with its tests under Wine in a
-# private prefix and display, and a short run of every fuzz target. Exits non-zero on the
-# first failure.
+# private prefix and display (the end-to-end tests of brisvane.exe among them), and a short run
+# of every fuzz target. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
@@ -24,7 +24,7 @@ ctest --preset native
 step "clang-tidy on the core"
 scripts/tidy.sh build/native
 
-step "Windows build (mingw-w64) and tests under Wine"
+step "Windows build (mingw-w64) and tests under Wine, end to end included"
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows

@@ -24,7 +24,9 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of our own unless the caller asks to use theirs (the interactive demo does).
+own_display=0
 if [ "${BRISVANE_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    own_display=1
     # Xvfb picks a free display number itself and writes it to the given descriptor.
     display_file="$(mktemp)"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
@@ -43,8 +45,11 @@ fi
 
 mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1
-# Without a window manager Wine waits on every unmap unless its windows are unmanaged.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# Our own display has no window manager, and without one Wine waits on every unmap unless its
+# windows are unmanaged. On the member's display the window manager keeps them.
+if [ "$own_display" = 1 ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+fi
 wineserver -w
 
 "$@"

@@ -98,11 +98,11 @@ std::string Page(std::string_view username, const std::vector<std::string>& loca
 
 std::vector<DemoMember> DemoMembers() {
     return {
-        {"user1", {"smb://srv1/user1"}},
-        {"alice", {"smb://files1/alice"}},
-        {"bob", {"smb://files2/homes/bob"}},
-        {"j\xC3\xBCrgen", {"smb://files1/juergen"}},
-        {"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}},
+        {"user1", {"smb://srv1/user1"}, "password1"},
+        {"alice", {"smb://files1/alice"}, "wonderland"},
+        {"bob", {"smb://files2/homes/bob"}, "builder"},
+        {"j\xC3\xBCrgen", {"smb://files1/juergen"}, "bratwurst"},
+        {"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}, "twice"},
     };
 }
 

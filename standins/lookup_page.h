@@ -13,10 +13,12 @@ namespace brisvane::standins {
 struct DemoMember {
     std::string username;               // as the member types it, UTF-8
     std::vector<std::string> locators;  // the smb locators the page lists, usually one
+    std::string password;               // what the demo's file servers accept, UTF-8
 };
 
 // A few members: "user1", "alice", "bob" (a share below a folder), "jürgen" (a non-ASCII
-// name) with one home share each, and "twoshares", whose page lists two.
+// name) with one home share each, and "twoshares", whose page lists two. Their demo passwords
+// are in the project's README.
 std::vector<DemoMember> DemoMembers();
 
 // The value of `name` in an application/x-www-form-urlencoded body, '+' and %XX decoded, as

@@ -62,6 +62,9 @@ DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
                 return error;
             }
         }
+        if (!brisvane::standins::AcceptsCredentials(settings, userName, password)) {
+            return ERROR_LOGON_FAILURE;
+        }
         const wchar_t letter = DriveLetterOf(resource->lpLocalName);
         if (settings.answer == WN_SUCCESS && !settings.driveFolder.empty() && letter != 0) {
             return brisvane::standins::DefineWineDrive(letter, settings.driveFolder);

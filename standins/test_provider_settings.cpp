@@ -1,5 +1,6 @@
 #include "standins/test_provider_settings.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -21,6 +22,10 @@ std::wstring ServiceKey() {
 
 std::wstring ProviderKey() {
     return ServiceKey() + L"\\NetworkProvider";
+}
+
+std::wstring AccountsKey() {
+    return ProviderKey() + L"\\Accounts";
 }
 
 LSTATUS CreateKey(const std::wstring& path, UniqueKey& key) {
@@ -96,6 +101,28 @@ LSTATUS PlaceInOrder(bool present) {
     return SetText(key.get(), kOrderValue, JoinOrder(names));
 }
 
+// The REG_SZ values of the Accounts subkey, as user names and passwords.
+std::vector<std::pair<std::wstring, std::wstring>> ReadAccounts() {
+    std::vector<std::pair<std::wstring, std::wstring>> accounts;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AccountsKey().c_str(), 0, KEY_READ, &opened) !=
+        ERROR_SUCCESS) {
+        return accounts;
+    }
+    const UniqueKey key(opened);
+    // Value names are at most 16,383 characters long.
+    std::wstring name(16'384, L'\0');
+    for (DWORD index = 0;; ++index) {
+        auto length = static_cast<DWORD>(name.size());
+        if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS) {
+            return accounts;
+        }
+        const std::wstring userName = name.substr(0, length);
+        accounts.emplace_back(userName, TextValue(key.get(), userName.c_str()));
+    }
+}
+
 }  // namespace
 
 LSTATUS RegisterTestProvider(const std::wstring& dllPath) {
@@ -136,6 +163,24 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
             return status;
         }
     }
+    // The accounts replace those written before.
+    if (const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, AccountsKey().c_str());
+        status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        return status;
+    }
+    if (settings.accounts.empty()) {
+        return ERROR_SUCCESS;
+    }
+    UniqueKey accounts;
+    if (const LSTATUS status = CreateKey(AccountsKey(), accounts); status != ERROR_SUCCESS) {
+        return status;
+    }
+    for (const auto& [userName, password] : settings.accounts) {
+        if (const LSTATUS status = SetText(accounts.get(), userName.c_str(), password);
+            status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
     return ERROR_SUCCESS;
 }
 
@@ -157,7 +202,24 @@ TestProviderSettings ReadTestProviderSettings() {
     }
     settings.journalPath = TextValue(key.get(), L"Journal");
     settings.driveFolder = TextValue(key.get(), L"DriveFolder");
+    settings.accounts = ReadAccounts();
     return settings;
+}
+
+bool AcceptsCredentials(const TestProviderSettings& settings, const wchar_t* userName,
+                        const wchar_t* password) {
+    if (settings.accounts.empty()) {
+        return true;
+    }
+    if (userName == nullptr || password == nullptr) {
+        return false;
+    }
+    return std::any_of(
+        settings.accounts.begin(), settings.accounts.end(), [&](const auto& account) {
+            return CompareStringOrdinal(account.first.c_str(), -1, userName, -1, TRUE) ==
+                       CSTR_EQUAL &&
+                   account.second == password;
+        });
 }
 
 }  // namespace brisvane::standins

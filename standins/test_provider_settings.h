@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace brisvane::standins {
 
@@ -21,6 +23,12 @@ struct TestProviderSettings {
     // Value "DriveFolder" (REG_SZ): when the answer is 0, the requested drive letter becomes a
     // real drive of the Wine prefix showing this folder; empty: no drive is made.
     std::wstring driveFolder;
+    // Subkey "Accounts", one REG_SZ value per account: its name the user name as the provider
+    // receives it ("CAMPUS\alice", compared without regard to case), its data the password.
+    // With accounts, a request whose user name and password match none of them is answered
+    // ERROR_LOGON_FAILURE (1326) instead of `answer`; with none, the credentials are not looked at.
+    // Read back in the registry's order, which need not be the order written.
+    std::vector<std::pair<std::wstring, std::wstring>> accounts;
 };
 
 // Adds the provider DLL at `dllPath` to the network providers, last in the order, with
@@ -36,5 +44,9 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings);
 
 // The settings as they stand; the default for every value that is missing.
 TestProviderSettings ReadTestProviderSettings();
+
+// Whether the accounts let this user name and password through (always, when there are none).
+bool AcceptsCredentials(const TestProviderSettings& settings, const wchar_t* userName,
+                        const wchar_t* password);
 
 }  // namespace brisvane::standins

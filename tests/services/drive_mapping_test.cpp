@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,7 @@ class DriveMappingTest : public ::testing::Test {
 
     // What the provider answers to the next request, and the folder it shows as the drive.
     void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {}) {
-        ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder}),
+        ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder, {}}),
                   ERROR_SUCCESS);
     }
     std::vector<ProviderCall> ProviderCalls() const { return standins::ReadJournal(journal_); }
@@ -145,6 +146,41 @@ TEST_F(DriveMappingTest, ReportsEachResultOfTheCallToTheMember) {
         EXPECT_EQ(calls.back().password, L"p\u00E4ss\u20AC");
         EXPECT_EQ(calls.back().userName, ToWide(userName));
     }
+}
+
+TEST_F(DriveMappingTest, WithAccountsTheProviderLetsOnlyTheirPasswordsThrough) {
+    standins::TestProviderSettings settings;
+    settings.accounts = {{L"CAMPUS\\j\u00FCrgen", L"bratwurst"}, {L"CAMPUS\\bob", L"builder"}};
+    ASSERT_EQ(standins::WriteTestProviderSettings(settings), ERROR_SUCCESS);
+    // The registry keeps the accounts in an order of its own.
+    auto read = standins::ReadTestProviderSettings().accounts;
+    std::sort(read.begin(), read.end());
+    std::sort(settings.accounts.begin(), settings.accounts.end());
+    EXPECT_EQ(read, settings.accounts);
+
+    struct Case {
+        TextView userName;
+        TextView password;
+        std::int32_t result;
+    };
+    const Case cases[] = {
+        {u"CAMPUS\\j\u00FCrgen", u"bratwurst", 0},
+        {u"campus\\BOB", u"builder", 0},  // a logon name in any case
+        {u"CAMPUS\\bob", u"Builder", ERROR_LOGON_FAILURE},
+        {u"CAMPUS\\bob", u"bratwurst", ERROR_LOGON_FAILURE},
+        {u"CAMPUS\\alice", u"builder", ERROR_LOGON_FAILURE},
+    };
+    NetworkDriveMapping mapping;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToWide(c.userName) + L" " + ToWide(c.password));
+        EXPECT_EQ(mapping.AddConnection(kShare, u"M:", SecretText(c.password), c.userName),
+                  c.result);
+    }
+
+    // Settings without accounts take them away again.
+    ProviderAnswers(0);
+    EXPECT_TRUE(standins::ReadTestProviderSettings().accounts.empty());
+    EXPECT_EQ(mapping.AddConnection(kShare, u"M:", SecretText(u"anything"), u"CAMPUS\\alice"), 0);
 }
 
 TEST_F(DriveMappingTest, TheProviderCanMakeTheDriveRealAndTakeItAway) {

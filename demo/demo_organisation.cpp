@@ -1,0 +1,143 @@
+// brisvane-demo-organisation.exe: the organisation that the demo's brisvane.exe signs in to, for
+// as long as it runs. Its share lookup page answers on the demo's address on 127.0.0.1, and the
+// test network provider plays its file servers: registered in the Wine prefix, it accepts each
+// demo member's demo password and shows one folder of demo files as every mapped drive.
+//   brisvane-demo-organisation.exe <folder shown as the home share>
+// Prints "Ready" and the members once both are in place, then a line for every lookup and every
+// connection request, until it is ended.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "demo/demo_settings.h"
+#include "standins/lookup_page.h"
+#include "standins/lookup_page_server.h"
+#include "standins/provider_journal.h"
+#include "standins/test_provider_settings.h"
+
+namespace {
+
+using namespace brisvane;
+using namespace std::chrono_literals;
+
+std::wstring FromUtf8(std::string_view bytes) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                        length);
+    return text;
+}
+
+std::string Utf8(std::wstring_view text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                        length, nullptr, nullptr);
+    return bytes;
+}
+
+// A file beside this program.
+std::wstring Beside(std::wstring_view name) {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path.substr(0, path.find_last_of(L'\\') + 1) + std::wstring(name);
+}
+
+std::wstring TempFile(std::wstring_view name) {
+    std::wstring path(MAX_PATH + 1, L'\0');
+    path.resize(GetTempPathW(static_cast<DWORD>(path.size()), path.data()));
+    return path + std::wstring(name);
+}
+
+void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+std::string Describe(const standins::ProviderCall& call,
+                     const standins::TestProviderSettings& settings) {
+    const std::wstring user = call.userName.value_or(L"(nobody)");
+    const bool accepted =
+        standins::AcceptsCredentials(settings, call.userName ? call.userName->c_str() : nullptr,
+                                     call.password ? call.password->c_str() : nullptr);
+    return "File server: " + Utf8(call.remoteName.value_or(L"")) + " as " +
+           Utf8(call.localName.value_or(L"")) + " for " + Utf8(user) +
+           (accepted ? ": connected" : ": wrong password, refused (1326)");
+}
+
+// Sets up the organisation and serves until the program is ended.
+int Serve(const std::wstring& homeFolder) {
+    const std::vector<standins::DemoMember> members = standins::DemoMembers();
+
+    // The file servers: every demo member with their demo password, every drive one folder.
+    standins::TestProviderSettings settings;
+    settings.journalPath = TempFile(L"brisvane-demo-connections.txt");
+    settings.driveFolder = homeFolder;
+    for (const standins::DemoMember& member : members) {
+        settings.accounts.emplace_back(L"CAMPUS\\" + FromUtf8(member.username),
+                                       FromUtf8(member.password));
+    }
+    DeleteFileW(settings.journalPath.c_str());
+    if (const LSTATUS status =
+            standins::RegisterTestProvider(Beside(L"brisvane-test-provider.dll"));
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
+        return 1;
+    }
+    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+        return 1;
+    }
+
+    const standins::LookupPageServer page(
+        [&members](const standins::ReceivedRequest& request) {
+            return standins::AnswerLookup(request, members);
+        },
+        demo::kLookupPort);
+    Say("Ready: the lookup page is " + Utf8(page.Url()) + ", the home share shows " +
+        Utf8(settings.driveFolder));
+    for (const standins::DemoMember& member : members) {
+        Say("  member " + member.username + ", password " + member.password);
+    }
+
+    std::size_t lookups = 0;
+    std::size_t connections = 0;
+    for (;;) {
+        std::this_thread::sleep_for(250ms);
+        const std::vector<standins::ReceivedRequest> requests = page.Requests();
+        for (; lookups < requests.size(); ++lookups) {
+            Say("Lookup page: " + requests[lookups].method + " " + requests[lookups].body);
+        }
+        const std::vector<standins::ProviderCall> calls =
+            standins::ReadJournal(settings.journalPath);
+        for (; connections < calls.size(); ++connections) {
+            Say(Describe(calls[connections], settings));
+        }
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr,
+                     "usage: brisvane-demo-organisation <folder shown as the home share>\n");
+        return 2;
+    }
+    try {
+        return Serve(argv[1]);
+    } catch (const std::exception& failure) {
+        // Most likely the demo's port is taken, by another demo say.
+        std::fprintf(stderr, "the demo organisation cannot run: %s\n", failure.what());
+        return 1;
+    }
+}
