@@ -1,4 +1,6 @@
 # Installs Debian packages that are not installed yet; sourced by the project's scripts.
+# Recommended packages come too: Wine needs its recommended fonts and X libraries to render
+# and measure the window as on a desktop.
 
 ensure_packages() {
     local missing=()
@@ -17,6 +19,6 @@ ensure_packages() {
     fi
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
         "${missing[@]}" >/dev/null
 }
