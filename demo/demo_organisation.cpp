@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "demo/demo_settings.h"
+#include "services/wide_text.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
@@ -25,24 +26,6 @@ namespace {
 
 using namespace brisvane;
 using namespace std::chrono_literals;
-
-std::wstring FromUtf8(std::string_view bytes) {
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                        length);
-    return text;
-}
-
-std::string Utf8(std::wstring_view text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                        length, nullptr, nullptr);
-    return bytes;
-}
 
 // A file beside this program.
 std::wstring Beside(std::wstring_view name) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "e2e/program_driver.h"
+#include "services/wide_text.h"
 
 namespace {
 
@@ -33,15 +34,6 @@ void Picture(const char* name, HWND window, const RECT& area) {
     std::fflush(stdout);
     std::string taken;
     std::getline(std::cin, taken);
-}
-
-std::string Utf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                        length, nullptr, nullptr);
-    return bytes;
 }
 
 std::wstring Beside(const std::wstring& name) {

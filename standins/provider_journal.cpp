@@ -3,6 +3,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "services/wide_text.h"
 #include "services/win32_owners.h"
 
 namespace brisvane::standins {
@@ -37,30 +38,6 @@ constexpr std::array kTexts = {
 };
 constexpr NumberField kFlags{"dwFlags", &ProviderCall::flags};
 constexpr std::string_view kEntryPointKey = "entry";
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                        length, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring FromUtf8(std::string_view bytes) {
-    if (bytes.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                        length);
-    return text;
-}
 
 std::string Quoted(const std::optional<std::wstring>& text) {
     if (!text) {
