@@ -57,4 +57,8 @@ const ControlSpec& SpecOf(ControlId id) {
     return kControls.at(static_cast<std::size_t>(TabIndexOf(id)));
 }
 
+std::span<const TextView> OrganisationFileServers() {
+    return FileServers;
+}
+
 }  // namespace brisvane
