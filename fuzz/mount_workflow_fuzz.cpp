@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
-#include "mount/file_server_guard.h"
 #include "mount/lookup_body.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
