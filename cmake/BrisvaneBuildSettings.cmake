@@ -1,8 +1,9 @@
 # Turns the organisation's cache variables into a generated header of constants.
 
-# Writes <dir>/mount/build_settings.h for a program that asks the lookup page at `lookup_url`
-# and removes `mail_domain_suffix` from typed usernames.
-function(brisvane_write_build_settings dir lookup_url mail_domain_suffix)
+# Writes <dir>/mount/build_settings.h for a program that asks the lookup page at `lookup_url`,
+# removes `mail_domain_suffix` from typed usernames and maps shares only on `file_servers` (a
+# list, passed quoted so that it stays one argument; empty: no list).
+function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_servers)
     # The values become C++ string literals: keep them to printable characters without quotes
     # or backslashes.
     foreach(value IN ITEMS "${lookup_url}" "${mail_domain_suffix}")
@@ -17,13 +18,30 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix)
     if(NOT lookup_url MATCHES "^https?://.+")
         message(FATAL_ERROR "BRISVANE_LOOKUP_URL must be an http:// or https:// address")
     endif()
+    # Host names, IP addresses or NetBIOS names, or "." and a domain.
+    set(file_server_literals "")
+    foreach(server IN LISTS file_servers)
+        if(NOT server MATCHES "^\\.?[A-Za-z0-9_-]+(\\.[A-Za-z0-9_-]+)*$")
+            message(FATAL_ERROR "BRISVANE_FILE_SERVERS: \"${server}\" is neither a server name "
+                                "(letters, digits, hyphens and underscores, labels joined by "
+                                "dots) nor \".\" and a domain")
+        endif()
+        list(APPEND file_server_literals "u\"${server}\"")
+    endforeach()
+    list(LENGTH file_server_literals BRISVANE_FILE_SERVER_COUNT)
+    if(NOT lookup_url MATCHES "^https://" AND BRISVANE_FILE_SERVER_COUNT EQUAL 0)
+        message(WARNING "BRISVANE_LOOKUP_URL is not https and BRISVANE_FILE_SERVERS is empty: "
+                        "whoever can answer the lookup request on the member's network can name "
+                        "their own server, and Windows then offers it the member's password.")
+    endif()
     # The names that build_settings.h.in uses, in this function's scope only.
     set(BRISVANE_LOOKUP_URL "${lookup_url}")
     set(BRISVANE_MAIL_DOMAIN_SUFFIX "${mail_domain_suffix}")
+    list(JOIN file_server_literals ", " BRISVANE_FILE_SERVER_LITERALS)
     configure_file("${PROJECT_SOURCE_DIR}/mount/build_settings.h.in"
                    "${dir}/mount/build_settings.h" @ONLY)
 endfunction()
 
 set(BRISVANE_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
 brisvane_write_build_settings("${BRISVANE_GENERATED_DIR}" "${BRISVANE_LOOKUP_URL}"
-                              "${BRISVANE_MAIL_DOMAIN_SUFFIX}")
+                              "${BRISVANE_MAIL_DOMAIN_SUFFIX}" "${BRISVANE_FILE_SERVERS}")

@@ -316,6 +316,30 @@ TEST_F(ProgramTest, EndsWhenThePageListsNoShareOrSeveral) {
     EXPECT_TRUE(ProviderCalls().empty());
 }
 
+// The demo's program knows the demo's file servers: mallory's page names another one, and the
+// password goes nowhere.
+TEST_F(ProgramTest, RefusesAShareOnAServerOutsideTheOrganisation) {
+    ServeTheDemoPage();
+    StartTheProgram();
+    SignIn(L"mallory", L"eavesdrop");
+    const Outcome outcome = PressOk();
+
+    const std::wstring error =
+        L" Unhandled Error: -2147024891\r\n"  // E_ACCESSDENIED
+        L" Description: The lookup page named the file server \"attacker.example\", which is not "
+        L"one of the organisation's file servers.";
+    EXPECT_EQ(outcome.box.title, L"Brisvane");
+    EXPECT_EQ(outcome.box.text, error);
+    EXPECT_EQ(outcome.box.icon, BoxIcon::kExclamation);
+    const std::vector<std::wstring> refused = Followed(
+        UpToTheLookup(L"M:", L"mallory"),
+        {L" Done.", L"Extracting Server:", L" Share: \\\\attacker.example\\mallory", L"***"});
+    ExpectLog(outcome.logWhileShown, refused);
+    ExpectLog(outcome.log, Followed(refused, {error}));
+    EXPECT_EQ(LookupRequests().size(), 1u);
+    EXPECT_TRUE(ProviderCalls().empty());
+}
+
 TEST_F(ProgramTest, ExplainsEachRefusalOfTheMapping) {
     struct Case {
         DWORD code;

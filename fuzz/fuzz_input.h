@@ -2,10 +2,12 @@
 // fields, and a finding reported so that libFuzzer keeps the input that caused it.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mount/text.h"
@@ -32,5 +34,21 @@ std::string Printable(TextView text, std::size_t limit = 2000);
 // Reports a finding on stderr and aborts; libFuzzer records the abort as a crash and saves the
 // input, and the replay test fails.
 [[noreturn]] void Fail(const std::string& finding);
+
+// Reports a finding unless `holds`. The finding is a fixed text, or a callable that builds it:
+// called only when the check fails, so that a passing check costs nothing however much the
+// text would show.
+inline void Check(bool holds, const char* finding) {
+    if (!holds) {
+        Fail(finding);
+    }
+}
+
+template <std::invocable Describe>
+void Check(bool holds, Describe&& describe) {
+    if (!holds) {
+        Fail(std::forward<Describe>(describe)());
+    }
+}
 
 }  // namespace brisvane::fuzzing

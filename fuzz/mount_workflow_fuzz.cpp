@@ -1,15 +1,19 @@
 // The whole mount request over the in-memory fakes, with the window's inputs, the page and the
 // mapping's answer taken from the fuzzer. Input, one a line: the drive letter, the username, the
 // password, then the mapping result in decimal optionally followed by letters that make a fake
-// fail (below); the rest is the page. Whatever comes in, the run ends tidily: the request is
-// released, the password is never shown or logged, the share mapped is the one the page names,
-// and the program closes only after a successful mapping.
+// fail (below) and by "|" and the organisation's file servers, separated by ";"; the rest is the
+// page. Whatever comes in, the run ends tidily: the request is released, the password is never
+// shown or logged, the share mapped is the one the page names, a share that a plain reading of
+// the file-server rules refuses never reaches the mapping call, and the program closes only
+// after a successful mapping.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <new>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "fuzz/fuzz_input.h"
 #include "mount/lookup_body.h"
@@ -43,7 +47,31 @@ struct Failures {
     }
 };
 
+// The control line up to its "|": the result and the failure letters.
+TextView ResultAndFailures(TextView control) {
+    return control.substr(0, control.find(u'|'));
+}
+
+// The entries after the control line's "|", empty ones left out; none without a "|".
+std::vector<Text> ReadFileServers(TextView control) {
+    std::vector<Text> servers;
+    const auto bar = control.find(u'|');
+    if (bar == TextView::npos) {
+        return servers;
+    }
+    TextView list = control.substr(bar + 1);
+    while (!list.empty()) {
+        const TextView entry = list.substr(0, list.find(u';'));
+        if (!entry.empty()) {
+            servers.emplace_back(entry);
+        }
+        list.remove_prefix(std::min(list.size(), entry.size() + 1));
+    }
+    return servers;
+}
+
 Failures ReadFailures(TextView control) {
+    control = ResultAndFailures(control);
     const auto asks = [control](char16_t letter) { return control.find(letter) != TextView::npos; };
     return {.driveInUse = asks(u'u'),
             .serverNotFound = asks(u'n'),
@@ -98,10 +126,53 @@ void Arrange(FakeWorld& world, const Failures& failures) {
     }
 }
 
-void Check(bool holds, const std::string& finding) {
-    if (!holds) {
-        Fail(finding);
+Text FoldedCopy(TextView text) {
+    Text folded(text);
+    for (char16_t& c : folded) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c | 0x20U);
+        }
     }
+    return folded;
+}
+
+// A plain second reading of the file-server rules: may the mapping call get this share path?
+// The path's steps are what stands between its backslashes after the leading two characters;
+// the first is the server.
+bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServers) {
+    for (const char16_t c : sharePath) {
+        if (c < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    std::vector<Text> steps(1);
+    for (const char16_t c : sharePath.substr(std::min<std::size_t>(2, sharePath.size()))) {
+        if (c == u'\\') {
+            steps.emplace_back();
+        } else {
+            steps.back() += c;
+        }
+    }
+    const Text server = FoldedCopy(steps.front());
+    if (server.find(u'@') != Text::npos) {
+        return false;
+    }
+    for (const Text& step : steps) {
+        if (step == u"." || step == u"..") {
+            return false;
+        }
+    }
+    if (fileServers.empty()) {
+        return true;
+    }
+    for (const Text& entry : fileServers) {
+        const Text folded = FoldedCopy(entry);
+        if (folded.front() == u'.' ? server.size() > folded.size() && server.ends_with(folded)
+                                   : server == folded) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The form-encoded body decoded again: it must be "user=" and the username's UTF-8 bytes, each
@@ -126,12 +197,37 @@ void CheckBody(const std::string& body, TextView username) {
         } else {
             Check(c == '%' && i + 2 < body.size() && hexValue(body[i + 1]) >= 0 &&
                       hexValue(body[i + 2]) >= 0,
-                  "the lookup body holds a raw or badly escaped byte: " + body);
+                  [&] { return "the lookup body holds a raw or badly escaped byte: " + body; });
             decoded += static_cast<char>(hexValue(body[i + 1]) * 16 + hexValue(body[i + 2]));
             i += 2;
         }
     }
-    Check(decoded == ToUtf8(username), "the lookup body does not carry the username: " + body);
+    Check(decoded == ToUtf8(username),
+          [&] { return "the lookup body does not carry the username: " + body; });
+}
+
+// A share that the page named but the rules refuse: the handler's report, nothing mapped.
+void CheckRefusedShare(const FakeWorld& world, TextView sharePath, bool firstBoxRaises) {
+    Check(world.mapping.calls.empty(), [&] {
+        return "the refused share \"" + Printable(sharePath) + "\" reached the mapping call";
+    });
+    const Text& prompt = world.boxes.shown.front().prompt;
+    Check(prompt.starts_with(u" Unhandled Error: -2147024891\r\n Description: The lookup page "
+                             u"named "),
+          [&] { return "a refused share was reported as \"" + Printable(prompt) + "\""; });
+    // Refused for the list alone: the description names the server.
+    if (MayReceiveCredentials(sharePath, {})) {
+        const TextView server = sharePath.substr(2, sharePath.find(u'\\', 2) - 2);
+        Check(
+            prompt.ends_with(u"the file server \"" + Text(server) +
+                             u"\", which is not one of the organisation's file servers."),
+            [&] { return "the refusal does not name the server: \"" + Printable(prompt) + "\""; });
+    }
+    if (!firstBoxRaises) {
+        Check(world.form.log.text.ends_with(u"\r\n Share: " + Text(sharePath) + u"\r\n***\r\n" +
+                                            prompt),
+              "the log does not go from the share to the refusal");
+    }
 }
 
 }  // namespace
@@ -143,6 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto fields = SplitFields(DecodeText(std::span(data, size)), 5);
     const Failures failures = ReadFailures(fields[3]);
     const std::int32_t mappingResult = ParseInt32(fields[3]);
+    const std::vector<Text> fileServers = ReadFileServers(fields[3]);
 
     FakeWorld world;
     world.form.driveLetter = WithoutMarker(fields[0]);
@@ -150,6 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.form.password = MarkedPassword(fields[2]);
     world.lookup.page = WithoutMarker(fields[4]);
     world.mapping.result = mappingResult;
+    world.fileServers.assign(fileServers.begin(), fileServers.end());
     Arrange(world, failures);
 
     // Read before the run: a successful one empties the credential boxes.
@@ -178,7 +276,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(world.lookup.live == 0, "the lookup request was never released");
     Check(!boxes.empty(), "the run ended without a word to the member");
     Check(failures.firstBoxRaises || failures.closeRaises || boxes.size() == 1,
-          "the run showed " + std::to_string(boxes.size()) + " boxes");
+          [&] { return "the run showed " + std::to_string(boxes.size()) + " boxes"; });
     Check(log.find(kPasswordMarker) == Text::npos, "the password reached the log");
     for (const testing::ShownBox& box : boxes) {
         Check(box.prompt.find(kPasswordMarker) == Text::npos &&
@@ -199,21 +297,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Every attempt that gets this far posts the username once, unless the request object
     // could not be made.
-    Check(world.lookup.bodies.size() == (failures.requestRefused ? 0U : 1U),
-          "the username was posted " + std::to_string(world.lookup.bodies.size()) + " times");
+    Check(world.lookup.bodies.size() == (failures.requestRefused ? 0U : 1U), [&] {
+        return "the username was posted " + std::to_string(world.lookup.bodies.size()) + " times";
+    });
     if (!world.lookup.bodies.empty()) {
         CheckBody(world.lookup.bodies.front(), username);
     }
 
     const ShareSearchResult search = SearchShareLocator(world.lookup.page);
-    const bool mapped =
+    const bool found =
         !failures.LookupFails() && search.outcome == ShareSearchResult::Outcome::kOne;
-    Check(world.mapping.calls.size() == (mapped ? 1U : 0U),
-          "the share was mapped " + std::to_string(world.mapping.calls.size()) + " times");
+    const bool allowed = found && MayReceiveCredentials(search.sharePath, fileServers);
+    if (found && !allowed) {
+        CheckRefusedShare(world, search.sharePath, failures.firstBoxRaises);
+    }
+    Check(world.mapping.calls.size() == (allowed ? 1U : 0U), [&] {
+        return "the share \"" + Printable(search.sharePath) + "\" was mapped " +
+               std::to_string(world.mapping.calls.size()) + " times";
+    });
     const bool closes =
-        mapped && mappingResult == 0 && !failures.mappingRaises && !failures.firstBoxRaises;
+        allowed && mappingResult == 0 && !failures.mappingRaises && !failures.firstBoxRaises;
     Check(world.form.closed == (closes ? 1 : 0), "the program closed at the wrong moment");
-    if (!mapped) {
+    if (!allowed) {
         return 0;
     }
 

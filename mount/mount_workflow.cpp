@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "mount/file_server_guard.h"
 #include "mount/lookup_body.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
@@ -101,6 +102,9 @@ class MountRequest {
             case ShareSearchResult::Outcome::kOne:
                 LogLine(log_, u" Share: " + search.sharePath);
                 request.reset();
+                // The page alone named this share: nothing goes to its server unless it is
+                // one of the organisation's.
+                GuardSharePath(search.sharePath, services_.fileServers);
                 Mount(search.sharePath);
                 return;
             case ShareSearchResult::Outcome::kSeveral:

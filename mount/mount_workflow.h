@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "mount/activity_log.h"
@@ -82,6 +83,9 @@ struct MountServices {
     ShareLookup& lookup;
     DriveProbe& probe;
     DriveMapping& mapping;
+    // The organisation's file servers (see IsFileServer): the only servers that a share may be
+    // on. Empty: no list.
+    std::span<const TextView> fileServers{};
 };
 
 // Runs one mount request to its end. Outcomes are reported to the member, not returned. A

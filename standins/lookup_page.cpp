@@ -103,6 +103,9 @@ std::vector<DemoMember> DemoMembers() {
         {"bob", {"smb://files2/homes/bob"}, "builder"},
         {"j\xC3\xBCrgen", {"smb://files1/juergen"}, "bratwurst"},
         {"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}, "twice"},
+        // A page that names a server outside the organisation's (the demo's list: srv1, files1,
+        // files2), as a spoofed page would; Brisvane refuses it before the mapping call.
+        {"mallory", {"smb://attacker.example/mallory"}, "eavesdrop"},
     };
 }
 

@@ -17,8 +17,9 @@ struct DemoMember {
 };
 
 // A few members: "user1", "alice", "bob" (a share below a folder), "jürgen" (a non-ASCII
-// name) with one home share each, and "twoshares", whose page lists two. Their demo passwords
-// are in the project's README.
+// name) with one home share each, "twoshares", whose page lists two, and "mallory", whose
+// share is on a server outside the organisation. Their demo passwords are in the project's
+// README.
 std::vector<DemoMember> DemoMembers();
 
 // The value of `name` in an application/x-www-form-urlencoded body, '+' and %XX decoded, as

@@ -11,15 +11,25 @@ namespace {
 using enum ControlId;
 using enum ControlKind;
 
+// What the credential boxes hold: as much as Windows' own credential dialogs take, so that a
+// pasted password or a long e-mail username is never cut.
+constexpr int kCredentialLimit = 256;
+
 constexpr std::array<ControlSpec, kControlCount> kControls{{
     {frameHidden, kFrame, std::nullopt, u"Advanced Options", {0, 2040, 3615, 2775}, 0, u""},
-    {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, 25, u"Please enter your username"},
+    {txtUname,
+     kTextBox,
+     frameCred,
+     u"",
+     {960, 240, 2415, 285},
+     kCredentialLimit,
+     u"Please enter your username"},
     {txtPasswd,
      kPasswordBox,
      frameCred,
      u"",
      {960, 720, 2415, 285},
-     20,
+     kCredentialLimit,
      u"Please enter your password"},
     {chkAdvanced, kCheckBox, frameCred, u"Advanced Options", {960, 1080, 1812, 252}, 0, u""},
     {btnOK, kPushButton, frameCred, u"OK", {960, 1440, 1215, 375}, 0, u""},
@@ -55,6 +65,10 @@ std::span<const ControlSpec> ControlTable() {
 
 const ControlSpec& SpecOf(ControlId id) {
     return kControls.at(static_cast<std::size_t>(TabIndexOf(id)));
+}
+
+std::span<const TextView> OrganisationFileServers() {
+    return FileServers;
 }
 
 }  // namespace brisvane

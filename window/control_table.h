@@ -51,4 +51,9 @@ std::span<const ControlSpec> ControlTable();
 
 const ControlSpec& SpecOf(ControlId id);
 
+// The organisation's file servers (BRISVANE_FILE_SERVERS), compiled in with the lookup address
+// of the table above: the only servers the window's mount request maps a share on. Empty: no
+// list.
+std::span<const TextView> OrganisationFileServers();
+
 }  // namespace brisvane

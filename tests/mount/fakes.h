@@ -187,8 +187,9 @@ struct FakeWorld {
     FakeLookup lookup{form.log};
     FakeProbe probe;
     FakeMapping mapping;
+    std::vector<TextView> fileServers;  // empty: no list
 
-    MountServices Services() { return {form, boxes, clock, lookup, probe, mapping}; }
+    MountServices Services() { return {form, boxes, clock, lookup, probe, mapping, fileServers}; }
     void PressOK() { btnOK_Click(Services()); }
 };
 

@@ -248,6 +248,35 @@ TEST_F(MountWorkflowTest, ReportsEveryOtherFailureAsUnhandled) {
     }
 }
 
+TEST_F(MountWorkflowTest, RefusesAShareOffTheFileServerListThroughTheHandlerBeforeMapping) {
+    world.fileServers = {u"files1", u".campus.example"};
+    world.lookup.page = u"<td>smb://attacker.example/user1</td>\r\n";
+    world.PressOK();
+
+    const Text report =
+        u" Unhandled Error: -2147024891\r\n Description: The lookup page named the file server "
+        u"\"attacker.example\", which is not one of the organisation's file servers.";
+    const Text beforeBox = Joined(
+        kUpToLookup,
+        LogOf({u" Done.", u"Extracting Server:", u" Share: \\\\attacker.example\\user1", u"***"}));
+    EXPECT_EQ(world.form.log.text, Joined(beforeBox, LogOf({report})));
+    ASSERT_EQ(world.boxes.shown.size(), 1u);
+    ExpectBox(world.boxes.shown[0], report, BoxStyle::kExclamation, u"Brisvane", beforeBox);
+    EXPECT_TRUE(world.mapping.calls.empty());
+    EXPECT_EQ(world.form.closed, 0);
+    EXPECT_EQ(world.lookup.live, 0);
+
+    // A share on a listed server takes the road it always took.
+    FakeWorld listed;
+    listed.fileServers = {u"files1", u"SRV1"};
+    listed.lookup.page = Text(kOnePage);
+    listed.PressOK();
+    EXPECT_EQ(
+        listed.form.log.text,
+        Joined(kUpToMapping, LogOf({u"Drive M: has been succesfully mounted for user user1\r\n"})));
+    EXPECT_EQ(listed.mapping.calls.size(), 1u);
+}
+
 TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsBeforeUsingThem) {
     world.form.username = u"  Campus\\user1@Campus.Example ";
     world.form.password = u"  pass word  ";

@@ -79,6 +79,27 @@ TEST_F(MainWindowWorkflowTest, ARefusedMappingIsReportedAndLeavesTheWindowAsItWa
     EXPECT_TRUE(::IsWindow(Main()));
 }
 
+// A password manager's long password and a long e-mail username, pasted, reach the mapping call
+// whole; the mail suffix is still removed. A further character typed is refused.
+TEST_F(MainWindowWorkflowTest, CredentialsOfUpTo256CharactersReachTheMappingCallWhole) {
+    Open();
+    std::wstring password;
+    for (int i = 0; i < 256; ++i) {
+        password += static_cast<wchar_t>(L'!' + i % 94);
+    }
+    const std::wstring mailSuffix(MailDomainSuffix.begin(), MailDomainSuffix.end());
+    const std::wstring name(256 - mailSuffix.size(), L'n');
+    Paste(txtUname, name + mailSuffix);
+    Paste(txtPasswd, password);
+    Type(txtUname, L"x");
+    Type(txtPasswd, L"x");
+    Click(btnOK);
+
+    ASSERT_EQ(mapping.calls.size(), 1u);
+    EXPECT_EQ(mapping.calls[0].password, Text(password.begin(), password.end()));
+    EXPECT_EQ(mapping.calls[0].userName, u"CAMPUS\\" + Text(name.begin(), name.end()));
+}
+
 TEST_F(MainWindowWorkflowTest, TheDriveLetterTypedIntoTheComboIsTheOneProbed) {
     Open();
     TypeCredentials();

@@ -1,6 +1,7 @@
 #include "window_test_support.h"
 
 #include <chrono>
+#include <cstring>
 
 #include "window/win32/program.h"
 
@@ -178,6 +179,24 @@ int WindowTest::RunUntilEnd() {
 
 void WindowTest::SetText(ControlId id, const std::wstring& text) {
     ::SetWindowTextW(Find(id), text.c_str());
+}
+
+void WindowTest::Paste(ControlId id, const std::wstring& text) {
+    ASSERT_TRUE(::OpenClipboard(Main()));
+    ::EmptyClipboard();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
+    ::GlobalUnlock(memory);
+    ::SetClipboardData(CF_UNICODETEXT, memory);  // the clipboard owns it now
+    ::CloseClipboard();
+    ::SendMessageW(Find(id), WM_PASTE, 0, 0);
+}
+
+void WindowTest::Type(ControlId id, const std::wstring& text) {
+    for (const wchar_t c : text) {
+        ::SendMessageW(Find(id), WM_CHAR, c, 1);
+    }
 }
 
 std::wstring WindowTest::TextOf(ControlId id) const {

@@ -87,6 +87,10 @@ class WindowTest : public ::testing::Test {
     int RunUntilEnd();
 
     void SetText(ControlId id, const std::wstring& text);
+    // Puts `text` on the clipboard and pastes it into the control, as the member would.
+    void Paste(ControlId id, const std::wstring& text);
+    // Types `text` into the control one character at a time.
+    void Type(ControlId id, const std::wstring& text);
     std::wstring TextOf(ControlId id) const;
 
     FakeLogBox unusedLog;  // the lookup's fake wants one; the window has its own

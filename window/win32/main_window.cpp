@@ -114,7 +114,13 @@ HWND MainWindow::Control(ControlId id) const {
 MountServices MainWindow::Services() {
     MessageBoxFacility& boxes = services_.boxes != nullptr ? *services_.boxes : *systemBoxes_;
     Clock& clock = services_.clock != nullptr ? *services_.clock : systemClock_;
-    return {*this, boxes, clock, services_.lookup, services_.probe, services_.mapping};
+    return {*this,
+            boxes,
+            clock,
+            services_.lookup,
+            services_.probe,
+            services_.mapping,
+            OrganisationFileServers()};
 }
 
 // --- Building ---------------------------------------------------------------------------------

@@ -1,0 +1,100 @@
+#include "mount/file_server_guard.h"
+
+#include <algorithm>
+
+#include "mount/workflow_error.h"
+
+namespace brisvane {
+
+namespace {
+
+constexpr std::size_t kUncPrefixLength = 2;  // the leading "\\"
+
+constexpr bool IsControlCharacter(char16_t c) {
+    return c <= u'\x1F' || c == u'\x7F';
+}
+
+bool EqualIgnoringAsciiCase(TextView a, TextView b) {
+    return std::ranges::equal(a, b,
+                              [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+bool HoldsDotStep(TextView sharePath) {
+    TextView rest = sharePath.substr(std::min(kUncPrefixLength, sharePath.size()));
+    for (;;) {
+        const std::size_t end = rest.find(u'\\');
+        const TextView step = rest.substr(0, end);
+        if (step == u"." || step == u"..") {
+            return true;
+        }
+        if (end == TextView::npos) {
+            return false;
+        }
+        rest.remove_prefix(end + 1);
+    }
+}
+
+Text Quoted(TextView text) {
+    return u"\"" + Text(text) + u"\"";
+}
+
+}  // namespace
+
+TextView ServerOfShare(TextView sharePath) {
+    const TextView rest = sharePath.substr(std::min(kUncPrefixLength, sharePath.size()));
+    return rest.substr(0, rest.find(u'\\'));
+}
+
+bool IsFileServer(TextView server, std::span<const TextView> fileServers) {
+    return std::ranges::any_of(fileServers, [server](TextView entry) {
+        if (entry.starts_with(u'.')) {
+            return server.size() > entry.size() &&
+                   EqualIgnoringAsciiCase(server.substr(server.size() - entry.size()), entry);
+        }
+        return EqualIgnoringAsciiCase(server, entry);
+    });
+}
+
+ShareRefusal CheckSharePath(TextView sharePath, std::span<const TextView> fileServers) {
+    const TextView server = ServerOfShare(sharePath);
+    if (std::ranges::any_of(sharePath, IsControlCharacter)) {
+        return ShareRefusal::kControlCharacter;
+    }
+    if (server.find(u'@') != TextView::npos) {
+        return ShareRefusal::kWebServer;
+    }
+    if (HoldsDotStep(sharePath)) {
+        return ShareRefusal::kDotStep;
+    }
+    if (!fileServers.empty() && !IsFileServer(server, fileServers)) {
+        return ShareRefusal::kNotAFileServer;
+    }
+    return ShareRefusal::kNone;
+}
+
+void GuardSharePath(TextView sharePath, std::span<const TextView> fileServers) {
+    const TextView server = ServerOfShare(sharePath);
+    switch (CheckSharePath(sharePath, fileServers)) {
+        case ShareRefusal::kNone:
+            return;
+        case ShareRefusal::kControlCharacter:
+            throw WorkflowError(kShareRefused,
+                                u"The lookup page named a share path that holds a control "
+                                u"character.");
+        case ShareRefusal::kWebServer:
+            throw WorkflowError(kShareRefused, u"The lookup page named the server " +
+                                                   Quoted(server) +
+                                                   u", whose \"@\" makes it a web address "
+                                                   u"(WebDAV), not a file server.");
+        case ShareRefusal::kDotStep:
+            throw WorkflowError(kShareRefused, u"The lookup page named the share path " +
+                                                   Quoted(sharePath) +
+                                                   u", which holds a \".\" or \"..\" step.");
+        case ShareRefusal::kNotAFileServer:
+            throw WorkflowError(kShareRefused,
+                                u"The lookup page named the file server " + Quoted(server) +
+                                    u", which is not one of the organisation's file servers.");
+    }
+}
+
+}  // namespace brisvane
