@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The release test: runs scripts/release.sh without a certificate, with a throwaway self-signed
-# one and with an unreachable time-stamp server, checks what it wrote (signatures, sums, winget
-# manifests, the MSI's tables), then installs, upgrades and removes the MSIs under Wine in a
-# private prefix (packaging/tests/msi-under-wine.sh). Exits non-zero on the first failure.
+# one, with a time-stamp authority on 127.0.0.1 (packaging/tests/timestamp_server.py) and with
+# an unreachable one, and checks what it wrote (signatures, time-stamps, sums, winget manifests,
+# the MSI's tables); then installs, upgrades and removes the MSIs under Wine in a private prefix
+# (packaging/tests/msi-under-wine.sh). Exits non-zero on the first failure.
 # Works in build/release-test/; release.sh builds in build/release as it always does.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/lib/packages.sh
 
-ensure_packages openssl cmake ninja-build googletest mingw-w64 wixl msitools osslsigncode \
+ensure_packages openssl python3 cmake ninja-build googletest mingw-w64 wixl msitools osslsigncode \
     wine wine64 xvfb xauth
 
 out=build/release-test
@@ -111,6 +112,41 @@ packed="$(find "$out/extracted" -name brisvane.exe)"
 cmp -s "$packed" "$out/signed/brisvane.exe" && verifies "$packed" ||
     fail "the MSI does not hold the signed brisvane.exe"
 pass "signed: the MSI holds the signed brisvane.exe"
+
+echo "=== Release with a time-stamp from a time-stamp authority on 127.0.0.1"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Brisvane Release Test TSA" \
+    -addext "extendedKeyUsage=critical,timeStamping" -addext "keyUsage=critical,digitalSignature" \
+    -keyout "$out/tsa.key" -out "$out/tsa.pem" 2>/dev/null
+echo 01 >"$out/tsa.serial"
+cat >"$out/tsa.cnf" <<EOF
+[tsa]
+default_tsa = release_test
+[release_test]
+serial = $PWD/$out/tsa.serial
+signer_cert = $PWD/$out/tsa.pem
+signer_key = $PWD/$out/tsa.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.0.1
+digests = sha256
+ess_cert_id_alg = sha256
+EOF
+python3 packaging/tests/timestamp_server.py "$out/tsa.cnf" >"$out/tsa.port" &
+tsa_pid=$!
+trap 'kill "$tsa_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+    [ -s "$out/tsa.port" ] && break
+    sleep 0.1
+done
+scripts/release.sh --pfx "$out/signer.p12" --timestamp "http://127.0.0.1:$(cat "$out/tsa.port")/" \
+    --dist "$out/stamped"
+kill "$tsa_pid"
+for file in "$out/stamped/brisvane.exe" "$out"/stamped/Brisvane-*-x64.msi; do
+    osslsigncode verify -CAfile "$out/signer.pem" -TSA-CAfile "$out/tsa.pem" -in "$file" \
+        >"$out/verify.log" 2>&1 &&
+        grep -q '^Timestamp Server Signature verification: ok' "$out/verify.log" ||
+        { cat "$out/verify.log"; fail "$file: no time-stamp that verifies"; }
+done
+pass "stamped: both signatures carry a time-stamp that verifies"
 
 echo "=== Release with an unreachable time-stamp server"
 if scripts/release.sh --pfx "$out/signer.p12" --timestamp http://127.0.0.1:9/ \
