@@ -22,7 +22,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 usage() {
-    sed -n '/^#   scripts\/release.sh/,/^#                    and the release/s/^# \{0,1\}//p' "$0" >&2
+    sed -n '/^#   scripts\/release.sh/,/listed in the README/s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 

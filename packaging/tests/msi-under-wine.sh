@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The MSIs in a private Wine prefix, run by packaging/tests/test-release.sh through
 # scripts/wine-session.sh:
-#   msi-under-wine.sh <older.msi> <unsigned.msi> <signed.msi> <brisvane_window_probe.exe> <lookup URL>
+#   msi-under-wine.sh <older.msi> <unsigned.msi> <signed.msi> <probe.exe> <lookup URL>
 # Installs the older package, then this version's unsigned and signed packages over it (each
 # replaces what is there), starts the installed program and waits for its window, checks that
 # the older package refuses to replace this version, and removes Brisvane. All silently (/qn).

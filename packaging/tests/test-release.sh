@@ -71,7 +71,8 @@ check_dist() {
         fail "$dist: the winget InstallerUrl does not end in the MSI's name"
     local file
     for file in "$dist"/winget/*.yaml; do
-        grep -qx "PackageVersion: '$version'" "$file" && grep -qx 'ManifestVersion: 1.12.0' "$file" ||
+        grep -qx "PackageVersion: '$version'" "$file" &&
+            grep -qx 'ManifestVersion: 1.12.0' "$file" ||
             fail "$file: wrong PackageVersion or ManifestVersion"
     done
     [ "$(ls "$dist"/winget | wc -l)" = 3 ] || fail "$dist/winget: not three manifests"
@@ -81,9 +82,9 @@ check_dist() {
 echo "=== Release without a certificate"
 scripts/release.sh --dist "$out/unsigned"
 check_dist "$out/unsigned"
-for file in brisvane.exe Brisvane-*-x64.msi; do
-    ! osslsigncode extract-signature -in "$out"/unsigned/$file -out "$out/signature" \
-        >/dev/null 2>&1 || fail "unsigned/$file carries a signature"
+for file in "$out/unsigned/brisvane.exe" "$out"/unsigned/Brisvane-*-x64.msi; do
+    ! osslsigncode extract-signature -in "$file" -out "$out/signature" >/dev/null 2>&1 ||
+        fail "$file carries a signature"
 done
 pass "unsigned: neither file carries a signature"
 
