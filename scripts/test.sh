@@ -29,6 +29,9 @@ cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows
 
+step "Release: scripts/release.sh unsigned and signed, the MSI installed and removed under Wine"
+packaging/tests/test-release.sh
+
 step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 45 s per target)"
 scripts/fuzz.sh 45
 

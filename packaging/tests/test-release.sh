@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# The release test: runs scripts/release.sh without a certificate, with a throwaway self-signed
+# one, with a time-stamp authority on 127.0.0.1 (packaging/tests/timestamp_server.py) and with
+# an unreachable one, and checks what it wrote (signatures, time-stamps, sums, winget manifests,
+# the MSI's tables); then installs, upgrades and removes the MSIs under Wine in a private prefix
+# (packaging/tests/msi-under-wine.sh). Exits non-zero on the first failure.
+# Works in build/release-test/; release.sh builds in build/release as it always does.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source scripts/lib/packages.sh
+
+ensure_packages openssl python3 cmake ninja-build googletest mingw-w64 wixl msitools osslsigncode \
+    wine wine64 xvfb xauth
+
+out=build/release-test
+rm -rf "$out"
+mkdir -p "$out"
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+pass() { echo "ok: $*"; }
+
+# Flips the lowest bit of the byte in the middle of file $1, writing file $2.
+change_one_byte() {
+    cp "$1" "$2"
+    local offset=$(($(stat -c %s "$2") / 2))
+    local byte
+    byte="$(od -An -tu1 -j "$offset" -N1 "$2" | tr -d ' ')"
+    printf "$(printf '\\%03o' $((byte ^ 1)))" |
+        dd of="$2" bs=1 seek="$offset" conv=notrunc status=none
+    ! cmp -s "$1" "$2" || fail "could not change a byte of $1"
+}
+
+verifies() { osslsigncode verify -CAfile "$out/signer.pem" -in "$1" >"$out/verify.log" 2>&1; }
+
+# What every dist/ holds, signed or not.
+check_dist() {
+    local dist="$1"
+    local msi
+    msi="$(cd "$dist" && ls Brisvane-*-x64.msi)"
+    local version="${msi#Brisvane-}"
+    version="${version%-x64.msi}"
+    [ "$version" = "$(sed -n 's/^VERSION=//p' build/release/packaging/release-settings.txt)" ] ||
+        fail "$dist: the MSI's name does not carry the project's version"
+    (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$dist: SHA256SUMS does not match"
+    grep -q ' brisvane.exe$' "$dist/SHA256SUMS" && grep -q " $msi\$" "$dist/SHA256SUMS" ||
+        fail "$dist: SHA256SUMS misses a file"
+
+    local properties
+    properties="$(msiinfo export "$dist/$msi" Property | tr -d '\r')"
+    grep -qx $'ALLUSERS\t1' <<<"$properties" || fail "$dist: the MSI is not per-machine"
+    grep -qx $'ProductVersion\t'"$version" <<<"$properties" || fail "$dist: wrong ProductVersion"
+    grep -qx $'ARPPRODUCTICON\tbrisvane.ico' <<<"$properties" || fail "$dist: no ARP icon"
+    [ "$(msiinfo export "$dist/$msi" CustomAction | tail -n +4)" = "" ] ||
+        fail "$dist: the MSI has custom actions (one could start the program)"
+    grep -q $'^INSTALLDIR\tProgramFiles64Folder\t' <<<"$(msiinfo export "$dist/$msi" Directory)" ||
+        fail "$dist: the MSI does not install into Program Files (64-bit)"
+
+    # The installer manifest names this very MSI.
+    local manifest
+    manifest="$(ls "$dist"/winget/*.installer.yaml)"
+    local sha256
+    sha256="$(sha256sum "$dist/$msi" | cut -d' ' -f1)"
+    grep -qx "  InstallerSha256: '${sha256^^}'" "$manifest" ||
+        fail "$dist: the winget InstallerSha256 is not the MSI's"
+    grep -qx "ProductCode: '$(sed -n 's/^ProductCode\t//p' <<<"$properties")'" "$manifest" ||
+        fail "$dist: the winget ProductCode is not the MSI's"
+    grep -q "^  InstallerUrl: 'https\?://.*/$msi'\$" "$manifest" ||
+        fail "$dist: the winget InstallerUrl does not end in the MSI's name"
+    local file
+    for file in "$dist"/winget/*.yaml; do
+        grep -qx "PackageVersion: '$version'" "$file" &&
+            grep -qx 'ManifestVersion: 1.12.0' "$file" ||
+            fail "$file: wrong PackageVersion or ManifestVersion"
+    done
+    [ "$(ls "$dist"/winget | wc -l)" = 3 ] || fail "$dist/winget: not three manifests"
+    pass "$dist: $msi and brisvane.exe, SHA256SUMS, MSI tables, winget manifests"
+}
+
+echo "=== Release without a certificate"
+scripts/release.sh --dist "$out/unsigned"
+check_dist "$out/unsigned"
+for file in "$out/unsigned/brisvane.exe" "$out"/unsigned/Brisvane-*-x64.msi; do
+    ! osslsigncode extract-signature -in "$file" -out "$out/signature" >/dev/null 2>&1 ||
+        fail "$file carries a signature"
+done
+pass "unsigned: neither file carries a signature"
+
+echo "=== Release with a throwaway self-signed certificate"
+# A password with a space, quotes and a dollar sign, as the signing step must pass it unchanged.
+export BRISVANE_SIGN_PASSWORD="throwaway \$pass 'word\""
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Brisvane Release Test" \
+    -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
+    -keyout "$out/signer.key" -out "$out/signer.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$out/signer.key" -in "$out/signer.pem" -out "$out/signer.p12" \
+    -passout env:BRISVANE_SIGN_PASSWORD
+scripts/release.sh --pfx "$out/signer.p12" --dist "$out/signed"
+check_dist "$out/signed"
+signed_msi="$(ls "$out"/signed/Brisvane-*-x64.msi)"
+for file in "$out/signed/brisvane.exe" "$signed_msi"; do
+    verifies "$file" || { cat "$out/verify.log"; fail "$file does not verify"; }
+    change_one_byte "$file" "$out/changed"
+    ! verifies "$out/changed" || fail "$file with one changed byte still verifies"
+    grep -q MISMATCH "$out/verify.log" || fail "$file with one changed byte: no digest mismatch"
+done
+pass "signed: both files verify, and with one changed byte neither does"
+# The program was signed before it went into the MSI.
+mkdir "$out/extracted"
+msiextract -C "$out/extracted" "$signed_msi" >/dev/null
+packed="$(find "$out/extracted" -name brisvane.exe)"
+cmp -s "$packed" "$out/signed/brisvane.exe" && verifies "$packed" ||
+    fail "the MSI does not hold the signed brisvane.exe"
+pass "signed: the MSI holds the signed brisvane.exe"
+
+echo "=== Release with a time-stamp from a time-stamp authority on 127.0.0.1"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Brisvane Release Test TSA" \
+    -addext "extendedKeyUsage=critical,timeStamping" -addext "keyUsage=critical,digitalSignature" \
+    -keyout "$out/tsa.key" -out "$out/tsa.pem" 2>/dev/null
+echo 01 >"$out/tsa.serial"
+cat >"$out/tsa.cnf" <<EOF
+[tsa]
+default_tsa = release_test
+[release_test]
+serial = $PWD/$out/tsa.serial
+signer_cert = $PWD/$out/tsa.pem
+signer_key = $PWD/$out/tsa.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.0.1
+digests = sha256
+ess_cert_id_alg = sha256
+EOF
+python3 packaging/tests/timestamp_server.py "$out/tsa.cnf" >"$out/tsa.port" &
+tsa_pid=$!
+trap 'kill "$tsa_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+    [ -s "$out/tsa.port" ] && break
+    sleep 0.1
+done
+scripts/release.sh --pfx "$out/signer.p12" --timestamp "http://127.0.0.1:$(cat "$out/tsa.port")/" \
+    --dist "$out/stamped"
+kill "$tsa_pid"
+for file in "$out/stamped/brisvane.exe" "$out"/stamped/Brisvane-*-x64.msi; do
+    osslsigncode verify -CAfile "$out/signer.pem" -TSA-CAfile "$out/tsa.pem" -in "$file" \
+        >"$out/verify.log" 2>&1 &&
+        grep -q '^Timestamp Server Signature verification: ok' "$out/verify.log" ||
+        { cat "$out/verify.log"; fail "$file: no time-stamp that verifies"; }
+done
+pass "stamped: both signatures carry a time-stamp that verifies"
+
+echo "=== Release with an unreachable time-stamp server"
+if scripts/release.sh --pfx "$out/signer.p12" --timestamp http://127.0.0.1:9/ \
+    --dist "$out/unstamped" >"$out/unstamped.log" 2>&1; then
+    fail "release.sh succeeded without its time-stamp"
+fi
+[ ! -e "$out/unstamped" ] || fail "release.sh left files behind without its time-stamp"
+pass "a time-stamp server that cannot be reached stops the release"
+
+echo "=== The MSIs under Wine"
+# An older Brisvane (0.0.1) from the same package source, for the major upgrade.
+cp "$out/unsigned/brisvane.exe" window/resources/brisvane.ico "$out/"
+(cd "$out" && wixl -a x64 -o older.msi -D Version=0.0.1 -D NextVersion=0.0.2 \
+    -D Publisher=Older -D PublisherUrl=https://older.invalid/ \
+    -D SupportUrl=https://older.invalid/ -D ProgramFile=brisvane.exe -D IconFile=brisvane.ico \
+    ../../packaging/brisvane.wxs)
+cmake --preset windows >/dev/null
+cmake --build --preset windows --parallel 2 --target brisvane_window_probe >/dev/null
+lookup_url="$(sed -n 's/^BRISVANE_LOOKUP_URL:[A-Z]*=//p' build/release/CMakeCache.txt)"
+scripts/wine-session.sh packaging/tests/msi-under-wine.sh "$out/older.msi" \
+    "$(ls "$out"/unsigned/Brisvane-*-x64.msi)" "$signed_msi" \
+    build/windows/packaging/brisvane_window_probe.exe "$lookup_url"
+
+echo "=== The release test passed"

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Builds the organisation's brisvane.exe and the files an IT department hands out, on a Debian
+# or Ubuntu machine, installing what is missing. Writes to dist/ (or --dist DIR):
+#   brisvane.exe                 MinSizeRel, as `cmake --preset windows` builds it
+#   Brisvane-<version>-x64.msi   per-machine install into Program Files, made with wixl
+#   SHA256SUMS                   of both
+#   winget/                      version, installer and default-locale manifests for the MSI
+# With --pfx, both files are Authenticode-signed (SHA-256) with osslsigncode: the program before
+# it goes into the MSI, then the MSI; the sums and the winget hash are of the signed files.
+#
+#   scripts/release.sh [--pfx FILE] [--timestamp URL] [--dist DIR] [-DNAME=VALUE|-UNAME...]
+#
+#   --pfx FILE       PKCS#12 file with the code-signing certificate and its key. Its password
+#                    comes from the environment variable BRISVANE_SIGN_PASSWORD (unset: none).
+#   --timestamp URL  RFC 3161 time-stamp server for both signatures.
+#   --dist DIR       where the files go (default dist), replacing those of an earlier release.
+#   -DNAME=VALUE     organisation settings, passed to cmake, which keeps them in build/release
+#                    for later runs (-UNAME drops one): the program's (BRISVANE_LOOKUP_URL...)
+#                    and the release's (BRISVANE_PUBLISHER...), listed in the README.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
+
+usage() {
+    sed -n '/^#   scripts\/release.sh/,/listed in the README/s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+}
+
+pfx=""
+timestamp=""
+dist="dist"
+defines=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --pfx) [ $# -ge 2 ] || usage; pfx="$2"; shift 2 ;;
+        --timestamp) [ $# -ge 2 ] || usage; timestamp="$2"; shift 2 ;;
+        --dist) [ $# -ge 2 ] || usage; dist="$2"; shift 2 ;;
+        -[DU]?*) defines+=("$1"); shift ;;
+        -h|--help) usage ;;
+        *) echo "release.sh: unknown argument: $1" >&2; usage ;;
+    esac
+done
+if [ -n "$pfx" ] && [ ! -r "$pfx" ]; then
+    echo "release.sh: cannot read the certificate file $pfx" >&2
+    exit 1
+fi
+
+ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode
+
+build=build/release
+echo "=== Building brisvane.exe (MinSizeRel) in $build"
+cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "${defines[@]}" >/dev/null
+cmake --build "$build" --target brisvane --parallel 2
+
+# The release settings, as packaging/CMakeLists.txt checked and wrote them.
+declare -A setting
+while IFS= read -r line; do
+    setting[${line%%=*}]="${line#*=}"
+done <"$build/packaging/release-settings.txt"
+version="${setting[VERSION]}"
+if [[ ! "$version" =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)$ ]]; then
+    echo "release.sh: the project's version $version is not major.minor.patch" >&2
+    exit 1
+fi
+next_version="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))"
+msi_name="Brisvane-$version-x64.msi"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM  # so that the EXIT trap removes the password file
+
+# Signs $1 into $2. The password goes to osslsigncode in a file that only we can read (-readpass),
+# never on a command line, where every user of the machine could see it. osslsigncode refuses an
+# empty password file: a certificate without a password gets none.
+sign() {
+    local passfile="$work/password"
+    local options=(-pkcs12 "$pfx" -h sha256 -n Brisvane -i "${setting[PUBLISHER_URL]}")
+    if [ -n "${BRISVANE_SIGN_PASSWORD:-}" ]; then
+        (umask 077 && printf '%s' "$BRISVANE_SIGN_PASSWORD" >"$passfile")
+        options+=(-readpass "$passfile")
+    fi
+    if [ -n "$timestamp" ]; then
+        options+=(-ts "$timestamp")
+    fi
+    local status=0
+    osslsigncode sign "${options[@]}" -in "$1" -out "$2" >"$work/sign.log" 2>&1 || status=$?
+    rm -f "$passfile"
+    if [ "$status" -ne 0 ]; then
+        cat "$work/sign.log" >&2
+        echo "release.sh: signing $(basename "$2") failed (the certificate's password in" \
+            "BRISVANE_SIGN_PASSWORD? the time-stamp server?)" >&2
+        exit 1
+    fi
+}
+
+program="$work/brisvane.exe"
+if [ -n "$pfx" ]; then
+    echo "=== Signing brisvane.exe"
+    sign "$build/window/brisvane.exe" "$program"
+else
+    cp "$build/window/brisvane.exe" "$program"
+fi
+
+echo "=== Packing $msi_name"
+# wixl finds the files it packs only by paths relative to where it runs.
+cp window/resources/brisvane.ico "$work/"
+(cd "$work" && wixl -a x64 -o unsigned.msi \
+    -D Version="$version" -D NextVersion="$next_version" \
+    -D Publisher="${setting[PUBLISHER]}" -D PublisherUrl="${setting[PUBLISHER_URL]}" \
+    -D SupportUrl="${setting[SUPPORT_URL]}" -D ProgramFile=brisvane.exe -D IconFile=brisvane.ico \
+    "$OLDPWD/packaging/brisvane.wxs")
+msi="$work/$msi_name"
+if [ -n "$pfx" ]; then
+    echo "=== Signing $msi_name"
+    sign "$work/unsigned.msi" "$msi"
+else
+    mv "$work/unsigned.msi" "$msi"
+fi
+
+rm -rf "$dist/winget" "$dist/brisvane.exe" "$dist"/Brisvane-*-x64.msi "$dist/SHA256SUMS"
+mkdir -p "$dist/winget"
+cp "$program" "$msi" "$dist/"
+(cd "$dist" && sha256sum brisvane.exe "$msi_name" >SHA256SUMS)
+
+# The winget manifests, from the templates in packaging/winget/. Every value goes in as a YAML
+# single-quoted scalar, in which only the quote itself needs doubling.
+msi_property() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+msi_sha256="$(sha256sum "$msi" | cut -d' ' -f1)"
+declare -A field=(
+    [IDENTIFIER]="${setting[WINGET_ID]}"
+    [VERSION]="$version"
+    [PUBLISHER]="${setting[PUBLISHER]}"
+    [PUBLISHER_URL]="${setting[PUBLISHER_URL]}"
+    [SUPPORT_URL]="${setting[SUPPORT_URL]}"
+    [LICENSE]="${setting[LICENSE]}"
+    [INSTALLER_URL]="${setting[DOWNLOAD_URL]%/}/$msi_name"
+    [INSTALLER_SHA256]="${msi_sha256^^}"
+    [PRODUCT_CODE]="$(msi_property ProductCode)"
+    [UPGRADE_CODE]="$(msi_property UpgradeCode)"
+)
+for kind in version installer locale.en-US; do
+    text="$(<"packaging/winget/$kind.yaml.in")"
+    for key in "${!field[@]}"; do
+        quoted="'${field[$key]//\'/\'\'}'"
+        text="${text//@$key@/"$quoted"}"
+    done
+    if [ "$kind" = version ]; then
+        target="$dist/winget/${setting[WINGET_ID]}.yaml"
+    else
+        target="$dist/winget/${setting[WINGET_ID]}.$kind.yaml"
+    fi
+    printf '%s\n' "$text" >"$target"
+done
+
+echo "=== Written to $dist/:"
+(cd "$dist" && ls -l brisvane.exe "$msi_name" SHA256SUMS winget/*)
+if [ -z "$pfx" ]; then
+    echo "Not signed: pass --pfx FILE (password in BRISVANE_SIGN_PASSWORD) to sign both files."
+fi
+placeholders="$(grep -i placeholder "$build/packaging/release-settings.txt" |
+    sed 's/=.*//; s/^/BRISVANE_/' | paste -sd ' ' || true)"
+if [ -n "$placeholders" ]; then
+    echo "Warning: still placeholders, set with -DNAME=VALUE: $placeholders" >&2
+fi
