@@ -3,6 +3,7 @@
 #include <array>
 
 #include "mount/build_settings.h"
+#include "mount/member_texts.h"
 
 namespace brisvane {
 
@@ -10,31 +11,26 @@ namespace {
 
 using enum ControlId;
 using enum ControlKind;
+using namespace texts;
 
 constexpr std::array<ControlSpec, kControlCount> kControls{{
-    {frameHidden, kFrame, std::nullopt, u"Advanced Options", {0, 2040, 3615, 2775}, 0, u""},
-    {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, 25, u"Please enter your username"},
-    {txtPasswd,
-     kPasswordBox,
-     frameCred,
-     u"",
-     {960, 720, 2415, 285},
-     20,
-     u"Please enter your password"},
-    {chkAdvanced, kCheckBox, frameCred, u"Advanced Options", {960, 1080, 1812, 252}, 0, u""},
-    {btnOK, kPushButton, frameCred, u"OK", {960, 1440, 1215, 375}, 0, u""},
-    {btnCancel, kPushButton, frameCred, u"Cancel", {2280, 1440, 1215, 375}, 0, u""},
+    {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
+    {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, 25, kUsernameTooltip},
+    {txtPasswd, kPasswordBox, frameCred, u"", {960, 720, 2415, 285}, 20, kPasswordTooltip},
+    {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 0, u""},
+    {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 0, u""},
+    {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 0, u""},
     {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 0, u""},
-    {txtDomain, kReadOnlyTextBox, frameHidden, u"CAMPUS", {1080, 600, 2415, 285}, 0, u""},
+    {txtDomain, kReadOnlyTextBox, frameHidden, kDomain, {1080, 600, 2415, 285}, 0, u""},
     {txtWebSite, kReadOnlyTextBox, frameHidden, LookupPageUrl, {1080, 960, 2415, 285}, 0, u""},
     {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 0, u""},
-    {Label3, kLabel, frameHidden, u"Drive Letter:", {120, 240, 975, 255}, 0, u""},
-    {Label4, kLabel, frameHidden, u"Domain:", {120, 600, 735, 255}, 0, u""},
-    {Label5, kLabel, frameHidden, u"Web Site:", {120, 960, 735, 255}, 0, u""},
-    {frameCred, kFrame, std::nullopt, u"University Credentials", {0, 0, 3615, 1935}, 0, u""},
-    {lblVer, kLabel, frameCred, u"ver", {120, 1440, 495, 255}, 0, u""},
-    {Label2, kLabel, frameCred, u"Password:", {120, 720, 975, 255}, 0, u""},
-    {Label1, kLabel, frameCred, u"Username:", {120, 240, 975, 255}, 0, u""},
+    {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 0, u""},
+    {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 0, u""},
+    {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 0, u""},
+    {frameCred, kFrame, std::nullopt, kCredentialsCaption, {0, 0, 3615, 1935}, 0, u""},
+    {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 0, u""},
+    {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 0, u""},
+    {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 0, u""},
 }};
 
 constexpr bool RowsAreInTabOrder() {

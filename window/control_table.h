@@ -40,7 +40,6 @@ struct ControlSpec {
     TextView tooltip;    // empty: none
 };
 
-inline constexpr TextView kWindowCaption = u"Brisvane Utility";
 // The client width never changes. The design height is never seen: the load sets the outer
 // height from the frames.
 inline constexpr int kClientWidthTwips = 3705;

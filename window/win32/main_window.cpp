@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "mount/member_texts.h"
 #include "window/control_table.h"
 #include "window/fatal_error.h"
 #include "window/twips.h"
@@ -87,7 +88,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     InitCommonControlsOnce();
     RegisterWindowClassOnce(instance, WindowProc);
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
-    const std::wstring caption = ToWide(kWindowCaption);
+    const std::wstring caption = ToWide(texts::kWindowCaption);
     if (::CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, 0, 0,
                           nullptr, nullptr, instance, this) == nullptr) {
         ThrowLastError(u"CreateWindowExW (main window)");
