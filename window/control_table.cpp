@@ -43,6 +43,44 @@ constexpr bool RowsAreInTabOrder() {
 }
 static_assert(RowsAreInTabOrder(), "SpecOf finds a control's row by its tab index");
 
+constexpr std::array<LabelledControl, 5> kLabels{{
+    {Label1, txtUname},
+    {Label2, txtPasswd},
+    {Label3, cmbDriveLetter},
+    {Label4, txtDomain},
+    {Label5, txtWebSite},
+}};
+
+// A label stacks with its control, so both must be children of the same window.
+constexpr bool LabelsShareTheirControlsContainers() {
+    for (const LabelledControl& pair : kLabels) {
+        if (kControls[static_cast<std::size_t>(TabIndexOf(pair.label))].container !=
+            kControls[static_cast<std::size_t>(TabIndexOf(pair.control))].container) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(LabelsShareTheirControlsContainers());
+
+constexpr std::optional<ControlId> LabelOf(ControlId control) {
+    for (const LabelledControl& pair : kLabels) {
+        if (pair.control == control) {
+            return pair.label;
+        }
+    }
+    return std::nullopt;
+}
+
+constexpr bool NamesAControl(ControlId label) {
+    for (const LabelledControl& pair : kLabels) {
+        if (pair.label == label) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::span<const ControlSpec> ControlTable() {
@@ -51,6 +89,25 @@ std::span<const ControlSpec> ControlTable() {
 
 const ControlSpec& SpecOf(ControlId id) {
     return kControls.at(static_cast<std::size_t>(TabIndexOf(id)));
+}
+
+std::span<const LabelledControl> LabelledControls() {
+    return kLabels;
+}
+
+std::array<ControlId, kControlCount> StackingOrder() {
+    std::array<ControlId, kControlCount> order{};
+    std::size_t next = 0;
+    for (const ControlSpec& entry : kControls) {
+        if (NamesAControl(entry.id)) {
+            continue;  // placed with its control
+        }
+        if (const std::optional<ControlId> label = LabelOf(entry.id)) {
+            order.at(next++) = *label;
+        }
+        order.at(next++) = entry.id;
+    }
+    return order;
 }
 
 }  // namespace brisvane

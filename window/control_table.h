@@ -2,6 +2,7 @@
 // twips, tab index and input settings. The window is built from this table alone.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <span>
 
@@ -49,5 +50,21 @@ inline constexpr int kDesignClientHeightTwips = 4905;
 std::span<const ControlSpec> ControlTable();
 
 const ControlSpec& SpecOf(ControlId id);
+
+// A label and the control whose name it gives.
+struct LabelledControl {
+    ControlId label;
+    ControlId control;
+};
+
+// The five labels that name a box: Username:, Password:, Drive Letter:, Domain:, Web Site:.
+std::span<const LabelledControl> LabelledControls();
+
+// Every control in the order the window stacks it among its siblings, from the top of the Z
+// order down: by tab index, except that each label of LabelledControls stands immediately
+// before the control it names. The dialog keys go through the controls that take the focus
+// from the top down, so the tab order stays that of the tab index; accessibility tools name an
+// unlabelled box after the label just before it.
+std::array<ControlId, kControlCount> StackingOrder();
 
 }  // namespace brisvane
