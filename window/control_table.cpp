@@ -1,5 +1,6 @@
 #include "window/control_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "mount/build_settings.h"
@@ -52,14 +53,13 @@ constexpr std::array<LabelledControl, 5> kLabels{{
 }};
 
 // A label stacks with its control, so both must be children of the same window.
+constexpr std::optional<ControlId> ContainerOf(ControlId id) {
+    return kControls[static_cast<std::size_t>(TabIndexOf(id))].container;
+}
 constexpr bool LabelsShareTheirControlsContainers() {
-    for (const LabelledControl& pair : kLabels) {
-        if (kControls[static_cast<std::size_t>(TabIndexOf(pair.label))].container !=
-            kControls[static_cast<std::size_t>(TabIndexOf(pair.control))].container) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(kLabels, [](const LabelledControl& pair) {
+        return ContainerOf(pair.label) == ContainerOf(pair.control);
+    });
 }
 static_assert(LabelsShareTheirControlsContainers());
 
@@ -73,12 +73,8 @@ constexpr std::optional<ControlId> LabelOf(ControlId control) {
 }
 
 constexpr bool NamesAControl(ControlId label) {
-    for (const LabelledControl& pair : kLabels) {
-        if (pair.label == label) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(
+        kLabels, [label](const LabelledControl& pair) { return pair.label == label; });
 }
 
 }  // namespace
