@@ -1,12 +1,36 @@
 # Turns the organisation's cache variables into a generated header of constants.
 
+# The organisation's texts. The defaults are the texts of the organisation Brisvane was first
+# built for, so a build that sets none of them shows exactly what it always showed.
+set(BRISVANE_LOGON_DOMAIN "CAMPUS" CACHE STRING
+    "Logon domain: before every member's user name, and shown in the Domain box")
+set(BRISVANE_CREDENTIALS_CAPTION "University Credentials" CACHE STRING
+    "Caption of the frame around the username and password boxes")
+set(BRISVANE_ACCOUNT_NAME "Varnholt" CACHE STRING
+    "Whose accounts the shares belong to, in the message for a page without the member's share")
+set(BRISVANE_CONTACT "Tamsk" CACHE STRING
+    "Whom members ask to update the program when the lookup page has changed")
+
 # Writes <dir>/mount/build_settings.h for a program that asks the lookup page at `lookup_url`,
 # removes `mail_domain_suffix` from typed usernames and maps shares only on `file_servers` (a
-# list, passed quoted so that it stays one argument; empty: no list).
+# list, passed quoted so that it stays one argument; empty: no list). The organisation's texts
+# come from the cache variables above unless given as LOGON_DOMAIN, CREDENTIALS_CAPTION,
+# ACCOUNT_NAME and CONTACT.
 function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_servers)
+    set(texts LOGON_DOMAIN CREDENTIALS_CAPTION ACCOUNT_NAME CONTACT)
+    cmake_parse_arguments(PARSE_ARGV 4 arg "" "${texts}" "")
+    foreach(text IN LISTS texts)
+        if(NOT DEFINED arg_${text})
+            set(arg_${text} "${BRISVANE_${text}}")
+        endif()
+        if(arg_${text} STREQUAL "")
+            message(FATAL_ERROR "BRISVANE_${text} must not be empty")
+        endif()
+    endforeach()
     # The values become C++ string literals: keep them to printable characters without quotes
     # or backslashes.
-    foreach(value IN ITEMS "${lookup_url}" "${mail_domain_suffix}")
+    foreach(value IN ITEMS "${lookup_url}" "${mail_domain_suffix}" "${arg_LOGON_DOMAIN}"
+                           "${arg_CREDENTIALS_CAPTION}" "${arg_ACCOUNT_NAME}" "${arg_CONTACT}")
         if(NOT "${value}" MATCHES "^[^\"\\\\\r\n\t]*$")
             message(FATAL_ERROR "\"${value}\": a setting must not hold quotes, backslashes or "
                                 "control characters")
@@ -17,6 +41,12 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
     endif()
     if(NOT lookup_url MATCHES "^https?://.+")
         message(FATAL_ERROR "BRISVANE_LOOKUP_URL must be an http:// or https:// address")
+    endif()
+    # The domain goes before a backslash in the user name, and typed usernames lose it ignoring
+    # the case of ASCII letters only.
+    if(NOT arg_LOGON_DOMAIN MATCHES "^[A-Za-z0-9]([A-Za-z0-9._-]*[A-Za-z0-9])?$")
+        message(FATAL_ERROR "BRISVANE_LOGON_DOMAIN must be a domain name: ASCII letters, digits, "
+                            "\".\", \"-\" and \"_\", starting and ending with a letter or digit")
     endif()
     # Host names, IP addresses or NetBIOS names, or "." and a domain.
     set(file_server_literals "")
@@ -38,6 +68,9 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
     set(BRISVANE_LOOKUP_URL "${lookup_url}")
     set(BRISVANE_MAIL_DOMAIN_SUFFIX "${mail_domain_suffix}")
     list(JOIN file_server_literals ", " BRISVANE_FILE_SERVER_LITERALS)
+    foreach(text IN LISTS texts)
+        set(BRISVANE_${text} "${arg_${text}}")
+    endforeach()
     configure_file("${PROJECT_SOURCE_DIR}/mount/build_settings.h.in"
                    "${dir}/mount/build_settings.h" @ONLY)
 endfunction()

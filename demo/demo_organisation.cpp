@@ -65,8 +65,9 @@ int Serve(const std::wstring& homeFolder) {
     settings.journalPath = TempFile(L"brisvane-demo-connections.txt");
     settings.driveFolder = homeFolder;
     for (const standins::DemoMember& member : members) {
-        settings.accounts.emplace_back(L"CAMPUS\\" + FromUtf8(member.username),
-                                       FromUtf8(member.password));
+        settings.accounts.emplace_back(
+            std::wstring(demo::kLogonDomain) + L"\\" + FromUtf8(member.username),
+            FromUtf8(member.password));
     }
     DeleteFileW(settings.journalPath.c_str());
     if (const LSTATUS status =

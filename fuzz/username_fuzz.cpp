@@ -24,7 +24,9 @@ Text FoldedCopy(TextView text) {
 }
 
 Text ExpectedCleanUsername(TextView username) {
-    const std::array<TextView, 3> pieces{u"CAMPUS/", u"CAMPUS\\", MailDomainSuffix};
+    const Text domainSlash = Text(LogonDomain) + u"/";
+    const Text domainBackslash = Text(LogonDomain) + u"\\";
+    const std::array<TextView, 3> pieces{domainSlash, domainBackslash, MailDomainSuffix};
     Text text(username);
     for (const TextView piece : pieces) {
         const auto at = FoldedCopy(text).find(FoldedCopy(piece));

@@ -19,7 +19,4 @@ class MessageBoxFacility {
     virtual void MsgBox(TextView prompt, BoxStyle style, TextView title) = 0;
 };
 
-// The title of every box but the drive-in-use refusal.
-inline constexpr TextView kBoxTitle = u"Brisvane";
-
 }  // namespace brisvane

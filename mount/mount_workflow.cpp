@@ -5,6 +5,7 @@
 
 #include "mount/file_server_guard.h"
 #include "mount/lookup_body.h"
+#include "mount/member_texts.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
 #include "mount/username.h"
@@ -18,24 +19,6 @@ namespace {
 // unexpected exception; both end in the handler's "Unhandled Error" report.
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kUnexpectedFailure = -2147467259;  // E_FAIL
-
-constexpr TextView kSeveralLocatorsPrompt =
-    u"The wepage containing the M: drive info has changed,\r\n"
-    u"Please contact Tamsk to update this program.\r\n";
-
-constexpr TextView kNoLocatorPrompt =
-    u"There was a problem retrieving your share information from the Network\r\n"
-    u"Please ensure that:\r\n"
-    u" a. You typed your Username Correctly\r\n"
-    u" b. The share you are trying to use belongs to a valid\r\n"
-    u"    and active Varnholt account.";
-
-constexpr TextView kNetworkAdvice =
-    u"Please ensure that:\r\n"
-    u"\r\n"
-    u" a. The laptop is connected.\r\n"
-    u" b. The network connection is active.\r\n"
-    u" c. You are able to access the internet";
 
 // The five inputs of one attempt, read and trimmed in the window's order.
 struct MountInputs {
@@ -64,17 +47,15 @@ class MountRequest {
 
     void Run() {
         if (services_.probe.DriveInUse(inputs_.driveLetter)) {
-            services_.boxes.MsgBox(u"There already is a " + inputs_.driveLetter +
-                                       u" drive on this system.\r\n"
-                                       u"Please unmount it before proceeding.",
-                                   BoxStyle::kExclamation, u"Generic Error");
-            LogLine(log_, u" Driveletter " + inputs_.driveLetter + u" is NOT free.");
+            services_.boxes.MsgBox(texts::DriveInUse(inputs_.driveLetter), BoxStyle::kExclamation,
+                                   texts::kDriveInUseTitle);
+            LogLine(log_, texts::DriveNotFree(inputs_.driveLetter));
             return;
         }
-        LogLine(log_, u" Driveletter " + inputs_.driveLetter + u" is free.");
-        LogLine(log_, u" Usename: " + inputs_.username);
-        LogLine(log_, u" Password: <Pass>");
-        LogLine(log_, u"Getting Web page:");
+        LogLine(log_, texts::DriveFree(inputs_.driveLetter));
+        LogLine(log_, texts::UsernameEntry(inputs_.username));
+        LogLine(log_, texts::kPasswordEntry);
+        LogLine(log_, texts::kGettingWebPage);
 
         // From here on every failure goes to the one error handler. The request object lives
         // until the page has been examined, or until the run ends.
@@ -84,7 +65,7 @@ class MountRequest {
         } catch (const WorkflowError& error) {
             HandleError(error);
         } catch (const std::bad_alloc&) {
-            HandleError(WorkflowError(kOutOfMemory, u"Out of memory"));
+            HandleError(WorkflowError(kOutOfMemory, Text(texts::kOutOfMemory)));
         } catch (const std::exception& error) {
             HandleError(WorkflowError(kUnexpectedFailure, WidenAscii(error.what())));
         }
@@ -94,13 +75,13 @@ class MountRequest {
     void LookUpAndMount(std::unique_ptr<ShareLookupRequest>& request) {
         request = services_.lookup.CreateRequest();
         const Text page = request->Send(inputs_.lookupAddress, LookupRequestBody(inputs_.username));
-        LogLine(log_, u" Done.");
-        LogLine(log_, u"Extracting Server:");
+        LogLine(log_, texts::kDone);
+        LogLine(log_, texts::kExtractingServer);
 
         const ShareSearchResult search = SearchShareLocator(page);
         switch (search.outcome) {
             case ShareSearchResult::Outcome::kOne:
-                LogLine(log_, u" Share: " + search.sharePath);
+                LogLine(log_, texts::ShareEntry(search.sharePath));
                 request.reset();
                 // The page alone named this share: nothing goes to its server unless it is
                 // one of the organisation's.
@@ -108,24 +89,26 @@ class MountRequest {
                 Mount(search.sharePath);
                 return;
             case ShareSearchResult::Outcome::kSeveral:
-                services_.boxes.MsgBox(kSeveralLocatorsPrompt, BoxStyle::kExclamation, kBoxTitle);
-                LogLine(log_, u" Server: More than one found.");
+                services_.boxes.MsgBox(texts::SeveralLocators(), BoxStyle::kExclamation,
+                                       texts::kBoxTitle);
+                LogLine(log_, texts::kSeveralServers);
                 request.reset();
                 return;
             case ShareSearchResult::Outcome::kNone:
-                services_.boxes.MsgBox(kNoLocatorPrompt, BoxStyle::kExclamation, kBoxTitle);
-                LogLine(log_, u" Server: not found.");
+                services_.boxes.MsgBox(texts::NoLocator(), BoxStyle::kExclamation,
+                                       texts::kBoxTitle);
+                LogLine(log_, texts::kNoServer);
                 request.reset();
                 return;
         }
     }
 
     void Mount(const Text& sharePath) {
-        const Text userName = inputs_.domain + u"\\" + inputs_.username;
-        LogLine(log_, u"Mounting Share:");
-        LogLine(log_, u" Location: '" + sharePath + u"'");
-        LogLine(log_, u" UserName: '" + userName + u"'");
-        LogLine(log_, u" DriveLtr: '" + inputs_.driveLetter + u"'");
+        const Text userName = Join({inputs_.domain, u"\\", inputs_.username});
+        LogLine(log_, texts::kMountingShare);
+        LogLine(log_, texts::LocationEntry(sharePath));
+        LogLine(log_, texts::UserNameEntry(userName));
+        LogLine(log_, texts::DriveLtrEntry(inputs_.driveLetter));
 
         const std::int32_t result = services_.mapping.AddConnection(sharePath, inputs_.driveLetter,
                                                                     inputs_.password, userName);
@@ -135,26 +118,23 @@ class MountRequest {
                              log_);
             return;
         }
-        const Text success = u"Drive " + inputs_.driveLetter +
-                             u" has been succesfully mounted for user " + inputs_.username +
-                             Text(kCrLf);
-        services_.boxes.MsgBox(success, BoxStyle::kInformation, kBoxTitle);
+        const Text success = texts::Mounted(inputs_.driveLetter, inputs_.username);
+        services_.boxes.MsgBox(success, BoxStyle::kInformation, texts::kBoxTitle);
         LogLine(log_, success);
         services_.form.CloseApp();
     }
 
     void HandleError(const WorkflowError& error) {
-        LogLine(log_, u"***");
+        LogLine(log_, texts::kErrorMark);
         const Text number = Decimal(error.Number());
         if (error.Number() == kResourceNotFound) {
-            services_.boxes.MsgBox(error.Description() + Text(kCrLf) + Text(kNetworkAdvice),
-                                   BoxStyle::kExclamation, kBoxTitle);
-            LogLine(log_, u"Handled Error: " + error.Description() + u" " + number);
+            services_.boxes.MsgBox(texts::NetworkAdvice(error.Description()),
+                                   BoxStyle::kExclamation, texts::kBoxTitle);
+            LogLine(log_, texts::HandledError(error.Description(), number));
             return;
         }
-        const Text report =
-            u" Unhandled Error: " + number + u"\r\n Description: " + error.Description();
-        services_.boxes.MsgBox(report, BoxStyle::kExclamation, kBoxTitle);
+        const Text report = texts::UnhandledError(number, error.Description());
+        services_.boxes.MsgBox(report, BoxStyle::kExclamation, texts::kBoxTitle);
         LogLine(log_, report);
     }
 
@@ -168,13 +148,12 @@ class MountRequest {
 void btnOK_Click(const MountServices& services) {
     LogBox& log = services.form.InfoBox();
     log.SetEmpty();
-    LogLine(log, u"---" + services.clock.TimeOfDay() + u"---");
-    LogLine(log, u"Starting Up!");
+    LogLine(log, texts::TimeEntry(services.clock.TimeOfDay()));
+    LogLine(log, texts::kStartingUp);
 
     MountInputs inputs = ReadInputs(services.form);
     if (inputs.username.empty() || inputs.password.empty()) {
-        services.boxes.MsgBox(u"Both Username and Password need to be filled",
-                              BoxStyle::kExclamation, kBoxTitle);
+        services.boxes.MsgBox(texts::kMissingCredentials, BoxStyle::kExclamation, texts::kBoxTitle);
         return;
     }
     MountRequest(services, std::move(inputs)).Run();

@@ -13,6 +13,19 @@ TextView TrimmedView(TextView text) {
     return text.substr(first, last - first + 1);
 }
 
+Text Join(std::initializer_list<TextView> pieces) {
+    std::size_t size = 0;
+    for (const TextView piece : pieces) {
+        size += piece.size();
+    }
+    Text joined;
+    joined.reserve(size);
+    for (const TextView piece : pieces) {
+        joined += piece;
+    }
+    return joined;
+}
+
 Text Decimal(std::int32_t number) {
     return WidenAscii(std::to_string(number));
 }

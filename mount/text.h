@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ TextView TrimmedView(TextView text);
 inline Text Trim(TextView text) {
     return Text(TrimmedView(text));
 }
+
+// The pieces one after another, with nothing between them.
+Text Join(std::initializer_list<TextView> pieces);
 
 // Plain decimal, leading minus when negative, no leading zeros.
 Text Decimal(std::int32_t number);

@@ -18,7 +18,9 @@ void RemoveFirst(Text& text, TextView piece) {
 }  // namespace
 
 Text CleanUsername(TextView username) {
-    const std::array<TextView, 3> pieces{u"CAMPUS/", u"CAMPUS\\", MailDomainSuffix};
+    const Text domainSlash = Join({LogonDomain, u"/"});
+    const Text domainBackslash = Join({LogonDomain, u"\\"});
+    const std::array<TextView, 3> pieces{domainSlash, domainBackslash, MailDomainSuffix};
     Text cleaned(username);
     for (const TextView piece : pieces) {
         RemoveFirst(cleaned, piece);

@@ -5,9 +5,9 @@
 
 namespace brisvane {
 
-// Removes, in this order and ignoring ASCII letter case, the first "CAMPUS/", then the first
-// "CAMPUS\", then the first MailDomainSuffix, wherever each stands. Each removal is a single
-// pass: an occurrence that a removal forms from its neighbours stays.
+// Removes, in this order and ignoring ASCII letter case, the first LogonDomain and "/" ("CAMPUS/"),
+// then the first LogonDomain and "\", then the first MailDomainSuffix, wherever each stands. Each
+// removal is a single pass: an occurrence that a removal forms from its neighbours stays.
 Text CleanUsername(TextView username);
 
 }  // namespace brisvane

@@ -2,8 +2,9 @@
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 # clang-tidy on the core, the Windows build (mingw-w64) with its tests under Wine in a
-# private prefix and display (the end-to-end tests of brisvane.exe among them), and a short run
-# of every fuzz target. Exits non-zero on the first failure.
+# private prefix and display (the end-to-end tests of brisvane.exe among them), the other builds
+# the README names (scripts/builds.sh), and a short run of every fuzz target. Warnings are errors
+# in all of them. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
@@ -28,6 +29,9 @@ step "Windows build (mingw-w64) and tests under Wine, end to end included"
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows
+
+step "The README's other builds (brisvane.exe Release, MinSizeRel, Debug; core Release; bench)"
+scripts/builds.sh
 
 step "Release: scripts/release.sh unsigned and signed, the MSI installed and removed under Wine"
 packaging/tests/test-release.sh

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "mount/build_settings.h"
+#include "mount/member_texts.h"
 #include "services/response_text.h"
 #include "services/wide_text.h"
 #include "services/win32_owners.h"
@@ -38,9 +39,8 @@ enum class Stage { kReaching, kAnswering };
 }
 
 [[noreturn]] void ThrowResponseTooLarge(std::size_t limit) {
-    throw WorkflowError(
-        HresultFromWin32(ERROR_FILE_TOO_LARGE),
-        u"The lookup page sent more than " + WidenAscii(std::to_string(limit)) + u" bytes.");
+    throw WorkflowError(HresultFromWin32(ERROR_FILE_TOO_LARGE),
+                        texts::PageTooLarge(WidenAscii(std::to_string(limit))));
 }
 
 // WinHTTP takes milliseconds as int; 0 and -1 would mean "wait for ever".

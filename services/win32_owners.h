@@ -6,6 +6,8 @@
 // INVALID_HANDLE_VALUE goes through OwnFileHandle, so that value never reaches an owner.
 #pragma once
 
+#include <objbase.h>
+#include <unknwn.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -49,11 +51,17 @@ struct AttachedWindowDestroyer {
 struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
 };
+struct RegionDeleter {
+    void operator()(HRGN region) const noexcept { DeleteObject(region); }
+};
 struct IconDestroyer {
     void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
 };
 struct ScreenDcReleaser {
     void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+};
+struct ComReleaser {
+    void operator()(IUnknown* object) const noexcept { object->Release(); }
 };
 
 }  // namespace detail
@@ -77,10 +85,36 @@ using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, detail::Window
 using UniqueAttachedWindow =
     std::unique_ptr<std::remove_pointer_t<HWND>, detail::AttachedWindowDestroyer>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, detail::FontDeleter>;
+// A region the program made; SetWindowRgn takes it over on success.
+using UniqueRegion = std::unique_ptr<std::remove_pointer_t<HRGN>, detail::RegionDeleter>;
 // An icon loaded at a size of our choosing (LoadImage without LR_SHARED).
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, detail::IconDestroyer>;
 // The device context of the whole screen, from GetDC(nullptr).
 using UniqueScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::ScreenDcReleaser>;
+
+// One reference to a COM object.
+template <typename Interface>
+using UniqueCom = std::unique_ptr<Interface, detail::ComReleaser>;
+
+// COM on the calling thread, as a single-threaded apartment, for as long as the owner lives. On
+// a thread that already has COM in the other mode, or where COM cannot start, it holds nothing,
+// and COM calls made there fail on their own.
+class ComApartment {
+  public:
+    ComApartment() noexcept
+        : initialised_(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComApartment() {
+        if (initialised_) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    bool initialised_;
+};
 
 inline UniqueScreenDc GetScreenDc() {
     return UniqueScreenDc(GetDC(nullptr));

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "mount/member_texts.h"
 #include "services/wide_text.h"
 #include "services/win32_owners.h"
 
@@ -60,7 +61,7 @@ Text ErrorDescription(DWORD code) {
                             ? InternetMessageText(code)
                             : MessageText(nullptr, code);
     if (text.empty()) {
-        return u"Error " + WidenAscii(std::to_string(code));
+        return texts::UnknownError(WidenAscii(std::to_string(code)));
     }
     return FromWide(text);
 }

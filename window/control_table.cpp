@@ -1,8 +1,10 @@
 #include "window/control_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "mount/build_settings.h"
+#include "mount/member_texts.h"
 
 namespace brisvane {
 
@@ -10,41 +12,36 @@ namespace {
 
 using enum ControlId;
 using enum ControlKind;
+using namespace texts;
 
 // What the credential boxes hold: as much as Windows' own credential dialogs take, so that a
 // pasted password or a long e-mail username is never cut.
 constexpr int kCredentialLimit = 256;
 
 constexpr std::array<ControlSpec, kControlCount> kControls{{
-    {frameHidden, kFrame, std::nullopt, u"Advanced Options", {0, 2040, 3615, 2775}, 0, u""},
-    {txtUname,
-     kTextBox,
-     frameCred,
-     u"",
-     {960, 240, 2415, 285},
-     kCredentialLimit,
-     u"Please enter your username"},
+    {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
+    {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, kCredentialLimit, kUsernameTooltip},
     {txtPasswd,
      kPasswordBox,
      frameCred,
      u"",
      {960, 720, 2415, 285},
      kCredentialLimit,
-     u"Please enter your password"},
-    {chkAdvanced, kCheckBox, frameCred, u"Advanced Options", {960, 1080, 1812, 252}, 0, u""},
-    {btnOK, kPushButton, frameCred, u"OK", {960, 1440, 1215, 375}, 0, u""},
-    {btnCancel, kPushButton, frameCred, u"Cancel", {2280, 1440, 1215, 375}, 0, u""},
+     kPasswordTooltip},
+    {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 0, u""},
+    {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 0, u""},
+    {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 0, u""},
     {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 0, u""},
-    {txtDomain, kReadOnlyTextBox, frameHidden, u"CAMPUS", {1080, 600, 2415, 285}, 0, u""},
+    {txtDomain, kReadOnlyTextBox, frameHidden, kDomain, {1080, 600, 2415, 285}, 0, u""},
     {txtWebSite, kReadOnlyTextBox, frameHidden, LookupPageUrl, {1080, 960, 2415, 285}, 0, u""},
     {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 0, u""},
-    {Label3, kLabel, frameHidden, u"Drive Letter:", {120, 240, 975, 255}, 0, u""},
-    {Label4, kLabel, frameHidden, u"Domain:", {120, 600, 735, 255}, 0, u""},
-    {Label5, kLabel, frameHidden, u"Web Site:", {120, 960, 735, 255}, 0, u""},
-    {frameCred, kFrame, std::nullopt, u"University Credentials", {0, 0, 3615, 1935}, 0, u""},
-    {lblVer, kLabel, frameCred, u"ver", {120, 1440, 495, 255}, 0, u""},
-    {Label2, kLabel, frameCred, u"Password:", {120, 720, 975, 255}, 0, u""},
-    {Label1, kLabel, frameCred, u"Username:", {120, 240, 975, 255}, 0, u""},
+    {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 0, u""},
+    {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 0, u""},
+    {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 0, u""},
+    {frameCred, kFrame, std::nullopt, kCredentialsCaption, {0, 0, 3615, 1935}, 0, u""},
+    {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 0, u""},
+    {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 0, u""},
+    {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 0, u""},
 }};
 
 constexpr bool RowsAreInTabOrder() {
@@ -56,6 +53,39 @@ constexpr bool RowsAreInTabOrder() {
     return true;
 }
 static_assert(RowsAreInTabOrder(), "SpecOf finds a control's row by its tab index");
+
+constexpr std::array<LabelledControl, 5> kLabels{{
+    {Label1, txtUname},
+    {Label2, txtPasswd},
+    {Label3, cmbDriveLetter},
+    {Label4, txtDomain},
+    {Label5, txtWebSite},
+}};
+
+// A label stacks with its control, so both must be children of the same window.
+constexpr std::optional<ControlId> ContainerOf(ControlId id) {
+    return kControls[static_cast<std::size_t>(TabIndexOf(id))].container;
+}
+constexpr bool LabelsShareTheirControlsContainers() {
+    return std::ranges::all_of(kLabels, [](const LabelledControl& pair) {
+        return ContainerOf(pair.label) == ContainerOf(pair.control);
+    });
+}
+static_assert(LabelsShareTheirControlsContainers());
+
+constexpr std::optional<ControlId> LabelOf(ControlId control) {
+    for (const LabelledControl& pair : kLabels) {
+        if (pair.control == control) {
+            return pair.label;
+        }
+    }
+    return std::nullopt;
+}
+
+constexpr bool NamesAControl(ControlId label) {
+    return std::ranges::any_of(
+        kLabels, [label](const LabelledControl& pair) { return pair.label == label; });
+}
 
 }  // namespace
 
@@ -69,6 +99,25 @@ const ControlSpec& SpecOf(ControlId id) {
 
 std::span<const TextView> OrganisationFileServers() {
     return FileServers;
+}
+
+std::span<const LabelledControl> LabelledControls() {
+    return kLabels;
+}
+
+std::array<ControlId, kControlCount> StackingOrder() {
+    std::array<ControlId, kControlCount> order{};
+    std::size_t next = 0;
+    for (const ControlSpec& entry : kControls) {
+        if (NamesAControl(entry.id)) {
+            continue;  // placed with its control
+        }
+        if (const std::optional<ControlId> label = LabelOf(entry.id)) {
+            order.at(next++) = *label;
+        }
+        order.at(next++) = entry.id;
+    }
+    return order;
 }
 
 }  // namespace brisvane

@@ -2,6 +2,7 @@
 // twips, tab index and input settings. The window is built from this table alone.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <span>
 
@@ -40,7 +41,6 @@ struct ControlSpec {
     TextView tooltip;    // empty: none
 };
 
-inline constexpr TextView kWindowCaption = u"Brisvane Utility";
 // The client width never changes. The design height is never seen: the load sets the outer
 // height from the frames.
 inline constexpr int kClientWidthTwips = 3705;
@@ -55,5 +55,21 @@ const ControlSpec& SpecOf(ControlId id);
 // of the table above: the only servers the window's mount request maps a share on. Empty: no
 // list.
 std::span<const TextView> OrganisationFileServers();
+
+// A label and the control whose name it gives.
+struct LabelledControl {
+    ControlId label;
+    ControlId control;
+};
+
+// The five labels that name a box: Username:, Password:, Drive Letter:, Domain:, Web Site:.
+std::span<const LabelledControl> LabelledControls();
+
+// Every control in the order the window stacks it among its siblings, from the top of the Z
+// order down: by tab index, except that each label of LabelledControls stands immediately
+// before the control it names. The dialog keys go through the controls that take the focus
+// from the top down, so the tab order stays that of the tab index; accessibility tools name an
+// unlabelled box after the label just before it.
+std::array<ControlId, kControlCount> StackingOrder();
 
 }  // namespace brisvane

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "mount/member_texts.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane {
@@ -11,16 +12,15 @@ Text FatalErrorMessage(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const WorkflowError& error) {
-        detail =
-            u" Error: " + Decimal(error.Number()) + u"\r\n Description: " + error.Description();
+        detail = texts::FatalErrorDetail(Decimal(error.Number()), error.Description());
     } catch (const std::bad_alloc&) {
-        detail = u" Description: Out of memory";
+        detail = texts::FatalErrorDetail(texts::kOutOfMemory);
     } catch (const std::exception& error) {
-        detail = u" Description: " + WidenAscii(error.what());
+        detail = texts::FatalErrorDetail(WidenAscii(error.what()));
     } catch (...) {
-        detail = u" Description: an error of unknown kind";
+        detail = texts::FatalErrorDetail(texts::kUnknownKindOfError);
     }
-    return u"Brisvane met an error it cannot handle and has to close.\r\n\r\n" + detail;
+    return texts::FatalError(detail);
 }
 
 }  // namespace brisvane

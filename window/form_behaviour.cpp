@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "mount/build_settings.h"
+#include "mount/member_texts.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane {
@@ -29,13 +30,9 @@ std::int16_t OuterHeightShowing(FrameExtent frame) {
     const double rounded = std::nearbyint(sum);
     if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
           rounded <= std::numeric_limits<std::int16_t>::max())) {
-        throw WorkflowError(kOverflow, u"Overflow");
+        throw WorkflowError(kOverflow, Text(texts::kOverflow));
     }
     return static_cast<std::int16_t>(rounded);
-}
-
-Text VersionCaption(int major, int minor, int revision) {
-    return u"v" + Decimal(major) + u"." + Decimal(minor) + u"." + Decimal(revision);
 }
 
 FormBehaviour::FormBehaviour(FormView& view, std::function<void()> btnOK_Click)
@@ -44,7 +41,7 @@ FormBehaviour::FormBehaviour(FormView& view, std::function<void()> btnOK_Click)
 void FormBehaviour::Form_Load() {
     collapsedHeight_ = OuterHeightShowing(view_.CredentialFrame());
     expandedHeight_ = OuterHeightShowing(view_.AdvancedFrame());
-    view_.SetVersionCaption(VersionCaption(kVersionMajor, kVersionMinor, kVersionRevision));
+    view_.SetVersionCaption(texts::VersionCaption(kVersionMajor, kVersionMinor, kVersionRevision));
     view_.SetOuterHeight(collapsedHeight_);
     FillDriveLetters();
     // Shown before the load ends: only a visible window can take the focus.

@@ -48,7 +48,4 @@ class FormBehaviour {
 // WorkflowError 6 ("Overflow") when the sum does not fit in 16 bits.
 std::int16_t OuterHeightShowing(FrameExtent frame);
 
-// "v", major, ".", minor, ".", revision.
-Text VersionCaption(int major, int minor, int revision);
-
 }  // namespace brisvane

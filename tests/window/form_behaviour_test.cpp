@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mount/build_settings.h"
+#include "mount/member_texts.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane::testing {
@@ -57,8 +58,9 @@ using Calls = std::vector<std::string>;
 TEST_F(FormBehaviourTest, LoadCollapsesTheWindowFillsTheDriveLettersThenShowsAndFocuses) {
     form.Form_Load();
 
-    const std::string caption =
-        "caption " + ToUtf8(VersionCaption(kVersionMajor, kVersionMinor, kVersionRevision));
+    const std::string caption = "caption v" + std::to_string(kVersionMajor) + "." +
+                                std::to_string(kVersionMinor) + "." +
+                                std::to_string(kVersionRevision);
     EXPECT_EQ(view.calls, (Calls{caption, "height 2335", "select 9", "show", "focus username"}));
     EXPECT_EQ(form.CollapsedHeight(), 2335);
     EXPECT_EQ(form.ExpandedHeight(), 5215);
@@ -159,8 +161,8 @@ TEST(OuterHeightShowingTest, RaisesOverflowOutsideSixteenBits) {
 }
 
 TEST(VersionCaptionTest, PlainDecimalNumbersAfterAV) {
-    EXPECT_EQ(VersionCaption(0, 9, 0), u"v0.9.0");
-    EXPECT_EQ(VersionCaption(1, 10, 200), u"v1.10.200");
+    EXPECT_EQ(texts::VersionCaption(0, 9, 0), u"v0.9.0");
+    EXPECT_EQ(texts::VersionCaption(1, 10, 200), u"v1.10.200");
 }
 
 }  // namespace

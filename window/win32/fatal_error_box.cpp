@@ -1,6 +1,6 @@
 #include "window/win32/fatal_error_box.h"
 
-#include "mount/message_box.h"
+#include "mount/member_texts.h"
 #include "window/fatal_error.h"
 #include "window/win32/wide_text.h"
 
@@ -12,8 +12,8 @@ void ShowFatalError(HWND owner, const std::exception_ptr& failure) noexcept {
     MSG quit{};
     const bool quitting = ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
     try {
-        ::MessageBoxW(owner, ToWide(FatalErrorMessage(failure)).c_str(), ToWide(kBoxTitle).c_str(),
-                      MB_OK | MB_ICONERROR);
+        ::MessageBoxW(owner, ToWide(FatalErrorMessage(failure)).c_str(),
+                      ToWide(texts::kBoxTitle).c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
         // Not even the text could be made; the exit code still tells.
     }

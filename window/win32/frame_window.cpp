@@ -1,5 +1,7 @@
 #include "window/win32/frame_window.h"
 
+#include <string>
+
 #include "window/win32/last_error.h"
 #include "window/win32/wide_text.h"
 
@@ -53,6 +55,19 @@ void RegisterFrameClassOnce(HINSTANCE instance) {
     }
 }
 
+// A group box reads "&" as the mark of an access key, and no caption carries one: an "&" of
+// the caption (an organisation's "A&M", say) is doubled to show as itself.
+std::wstring GroupBoxText(TextView caption) {
+    std::wstring text;
+    for (const wchar_t unit : ToWide(caption)) {
+        text += unit;
+        if (unit == L'&') {
+            text += L'&';
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
@@ -66,8 +81,9 @@ HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
     }
     // Clipped by its siblings, so that it never paints over the controls above it.
     HWND groupBox = ::CreateWindowExW(
-        0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0,
-        0, frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGroupBoxId)), instance, nullptr);
+        0, L"BUTTON", GroupBoxText(caption).c_str(),
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0, frame,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGroupBoxId)), instance, nullptr);
     if (groupBox == nullptr) {
         ThrowLastError(u"CreateWindowExW (group box)");
     }

@@ -1,12 +1,13 @@
 #include "window/win32/last_error.h"
 
+#include "mount/member_texts.h"
 #include "services/windows_error.h"
 
 namespace brisvane::win32 {
 
 void ThrowLastError(TextView call) {
     const DWORD code = ::GetLastError();
-    throw WorkflowError(HresultFromWin32(code), Text(call) + u" failed: " + ErrorDescription(code));
+    throw WorkflowError(HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code)));
 }
 
 }  // namespace brisvane::win32

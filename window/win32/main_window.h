@@ -90,7 +90,9 @@ class MainWindow final : public FormView, public MountForm {
     void EndAfterFailure(const std::exception_ptr& failure) noexcept;
 
     void CreateControls();
-    void StackInTabOrder();
+    void StackControls();
+    void KeepLabelsBesideTheirBoxes();
+    void NameTheLog();
     void AddTooltips();
     void RemoveSizingFromSystemMenu();
     void ApplyDpi(UINT dpi);
@@ -119,6 +121,8 @@ class MainWindow final : public FormView, public MountForm {
     std::optional<SystemMessageBoxes> systemBoxes_;
     SystemClock systemClock_;
     FormBehaviour behaviour_;
+    // COM on this thread from the log's naming on, for as long as the window lives.
+    std::optional<ComApartment> com_;
     // Last, so that it is destroyed first: nothing the window uses goes before it.
     UniqueAttachedWindow window_;
 };

@@ -1,0 +1,58 @@
+// The core and the control table as another organisation builds them (tests/mount/CMakeLists.txt:
+// logon domain ACME-HQ, caption "Acme Staff Sign-in", account name "Acme Staff", contact "the Acme
+// IT Service Desk"): its members read its own texts wherever the default build shows CAMPUS,
+// "University Credentials", Varnholt and Tamsk.
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "mount/username.h"
+#include "window/control_table.h"
+
+namespace brisvane::testing {
+namespace {
+
+class OrganisationTextsTest : public ::testing::Test {
+  protected:
+    // The window's domain box, as the workflow reads it.
+    OrganisationTextsTest() { world.form.domain = Text(SpecOf(ControlId::txtDomain).text); }
+    FakeWorld world;
+};
+
+TEST_F(OrganisationTextsTest, TheWindowShowsTheOrganisationsCaptionAndDomain) {
+    EXPECT_EQ(SpecOf(ControlId::frameCred).text, u"Acme Staff Sign-in");
+    EXPECT_EQ(SpecOf(ControlId::txtDomain).text, u"ACME-HQ");
+    EXPECT_EQ(SpecOf(ControlId::txtWebSite).text,
+              u"https://intranet.acme.example/cs/servers/serversearch.asp");
+}
+
+TEST_F(OrganisationTextsTest, MapsAsTheOrganisationsDomainAndRemovesItFromTypedUsernames) {
+    world.form.username = u"acme-hq\\user1";
+    world.lookup.page = u"<td>smb://srv1/user1</td>\n";
+    world.PressOK();
+
+    ASSERT_EQ(world.mapping.calls.size(), 1u);
+    EXPECT_EQ(world.mapping.calls[0].userName, u"ACME-HQ\\user1");
+    EXPECT_EQ(CleanUsername(u"ACME-HQ/user1@acme.example"), u"user1");
+    EXPECT_EQ(CleanUsername(u"CAMPUS\\user1@campus.example"), u"CAMPUS\\user1@campus.example");
+}
+
+TEST_F(OrganisationTextsTest, PagesWithoutTheShareOrWithTwoNameTheOrganisationsPeople) {
+    world.lookup.page = u"<td>smb://srv1/user1</td>\n<td>smb://srv2/user1</td>\n";
+    world.PressOK();
+    world.lookup.page = u"<html>no such user</html>";
+    world.PressOK();
+
+    ASSERT_EQ(world.boxes.shown.size(), 2u);
+    EXPECT_EQ(world.boxes.shown[0].prompt,
+              u"The wepage containing the M: drive info has changed,\r\n"
+              u"Please contact the Acme IT Service Desk to update this program.\r\n");
+    EXPECT_EQ(world.boxes.shown[1].prompt,
+              u"There was a problem retrieving your share information from the Network\r\n"
+              u"Please ensure that:\r\n"
+              u" a. You typed your Username Correctly\r\n"
+              u" b. The share you are trying to use belongs to a valid\r\n"
+              u"    and active Acme Staff account.");
+}
+
+}  // namespace
+}  // namespace brisvane::testing
