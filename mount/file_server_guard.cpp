@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "mount/member_texts.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane {
@@ -78,22 +79,13 @@ void GuardSharePath(TextView sharePath, std::span<const TextView> fileServers) {
         case ShareRefusal::kNone:
             return;
         case ShareRefusal::kControlCharacter:
-            throw WorkflowError(kShareRefused,
-                                u"The lookup page named a share path that holds a control "
-                                u"character.");
+            throw WorkflowError(kShareRefused, Text(texts::kShareWithControlCharacter));
         case ShareRefusal::kWebServer:
-            throw WorkflowError(kShareRefused, u"The lookup page named the server " +
-                                                   Quoted(server) +
-                                                   u", whose \"@\" makes it a web address "
-                                                   u"(WebDAV), not a file server.");
+            throw WorkflowError(kShareRefused, texts::ShareOnWebServer(Quoted(server)));
         case ShareRefusal::kDotStep:
-            throw WorkflowError(kShareRefused, u"The lookup page named the share path " +
-                                                   Quoted(sharePath) +
-                                                   u", which holds a \".\" or \"..\" step.");
+            throw WorkflowError(kShareRefused, texts::ShareWithDotStep(Quoted(sharePath)));
         case ShareRefusal::kNotAFileServer:
-            throw WorkflowError(kShareRefused,
-                                u"The lookup page named the file server " + Quoted(server) +
-                                    u", which is not one of the organisation's file servers.");
+            throw WorkflowError(kShareRefused, texts::ShareOutsideFileServers(Quoted(server)));
     }
 }
 

@@ -196,6 +196,23 @@ inline Text CallFailed(TextView call, TextView description) {
     return Join({call, u" failed: ", description});
 }
 
+// Shares the program refuses to map, whatever the lookup page says. `server` and `sharePath`
+// come quoted.
+inline constexpr TextView kShareWithControlCharacter =
+    u"The lookup page named a share path that holds a control character.";
+inline Text ShareOnWebServer(TextView server) {
+    return Join({u"The lookup page named the server ", server,
+                 u", whose \"@\" makes it a web address (WebDAV), not a file server."});
+}
+inline Text ShareWithDotStep(TextView sharePath) {
+    return Join({u"The lookup page named the share path ", sharePath,
+                 u", which holds a \".\" or \"..\" step."});
+}
+inline Text ShareOutsideFileServers(TextView server) {
+    return Join({u"The lookup page named the file server ", server,
+                 u", which is not one of the organisation's file servers."});
+}
+
 // The box before the program ends after an error that no handler caught: the head, then the
 // error's number (when it has one) and description.
 inline Text FatalError(TextView detail) {
