@@ -156,6 +156,9 @@ std::string ResponseHead(const PageReply& reply) {
     if (reply.declareLength) {
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     }
+    for (const auto& [name, value] : reply.headers) {
+        head += name + ": " + value + "\r\n";
+    }
     return head + "Connection: close\r\n\r\n";
 }
 
@@ -222,8 +225,22 @@ struct LookupPageServer::State {
             unanswered.push_back(std::move(client));
             return;
         }
-        SendAll(client.get(), ResponseHead(reply) + reply.body);
+        if (reply.trickle > std::chrono::milliseconds::zero()) {
+            Trickle(client.get(), reply);
+        } else {
+            SendAll(client.get(), ResponseHead(reply) + reply.body);
+        }
         shutdown(client.get(), SD_SEND);
+    }
+
+    void Trickle(SOCKET client, const PageReply& reply) const {
+        SendAll(client, ResponseHead(reply));
+        for (const char byte : reply.body) {
+            std::this_thread::sleep_for(reply.trickle);
+            if (stopping || send(client, &byte, 1, 0) != 1) {
+                return;
+            }
+        }
     }
 };
 
