@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "mount/build_settings.h"
@@ -73,15 +75,20 @@ class Deadline {
   public:
     explicit Deadline(std::chrono::milliseconds total) : end_(Clock::now() + total) {}
 
-    // `limit`, or the time left when that is shorter; raises the time-out of `stage` when no
-    // time is left.
-    std::chrono::milliseconds Bound(std::chrono::milliseconds limit, Stage stage) const {
+    // The time left; raises the time-out of `stage` when none is left.
+    std::chrono::milliseconds Left(Stage stage) const {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now());
         if (left <= 0ms) {
             ThrowExchangeFailure(ERROR_WINHTTP_TIMEOUT, stage);
         }
-        return std::min(limit, left);
+        return left;
+    }
+
+    // `limit`, or the time left when that is shorter; raises the time-out of `stage` when no
+    // time is left.
+    std::chrono::milliseconds Bound(std::chrono::milliseconds limit, Stage stage) const {
+        return std::min(limit, Left(stage));
     }
 
   private:
@@ -241,29 +248,79 @@ std::wstring TextOf(const UniqueGlobalText& text) {
     return text != nullptr ? std::wstring(text.get()) : std::wstring();
 }
 
-// Runs the member's proxy configuration (a script, or one found by automatic detection) for
-// `url`, logging on to the script's server only when it demands it.
-bool RunProxyConfiguration(const WinHttpLibrary& http, HINTERNET resolver, const std::wstring& url,
-                           WINHTTP_AUTOPROXY_OPTIONS& options, WINHTTP_PROXY_INFO& found,
-                           const LookupLimits& limits, const Deadline& deadline) {
+// Where the member's Internet settings say to find the proxy configuration.
+struct ProxyConfiguration {
+    bool autoDetect = false;
+    std::wstring scriptUrl;  // empty: none
+};
+
+// The route that the member's proxy configuration (a script, or one found by automatic
+// detection) gives `url`; nullopt when it gives none. Logs on to the script's server only when
+// that server demands it.
+std::optional<ProxySetting> RunProxyConfiguration(const WinHttpLibrary& http,
+                                                  const std::wstring& url,
+                                                  const ProxyConfiguration& configuration,
+                                                  const LookupLimits& limits,
+                                                  const Deadline& deadline) {
+    WINHTTP_AUTOPROXY_OPTIONS options{};
+    if (configuration.autoDetect) {
+        options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    }
+    if (!configuration.scriptUrl.empty()) {
+        options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+        options.lpszAutoConfigUrl = configuration.scriptUrl.c_str();
+    }
+    // The script is fetched directly.
+    const UniqueInternet resolver =
+        OpenSession(http, ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, {}, {}});
+    WINHTTP_PROXY_INFO found{};
     const DWORD answer = AskWithLogOnOnlyWhenDemanded([&](BOOL autoLogon) -> DWORD {
         options.fAutoLogonIfChallenged = autoLogon;
-        // The script is fetched within the same limits as the exchange.
-        BoundNextCall(http, resolver, limits, deadline, Stage::kReaching);
-        return http.getProxyForUrl(resolver, url.c_str(), &options, &found) ? ERROR_SUCCESS
-                                                                            : GetLastError();
+        BoundNextCall(http, resolver.get(), limits, deadline, Stage::kReaching);
+        return http.getProxyForUrl(resolver.get(), url.c_str(), &options, &found) ? ERROR_SUCCESS
+                                                                                  : GetLastError();
     });
-    return answer == ERROR_SUCCESS;
+    if (answer != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const UniqueGlobalText foundProxy(found.lpszProxy);
+    const UniqueGlobalText foundBypass(found.lpszProxyBypass);
+    return ProxySetting{found.dwAccessType, TextOf(foundProxy), TextOf(foundBypass)};
+}
+
+// RunProxyConfiguration on a thread of its own, waited for until the deadline at most. WinHTTP
+// fetches the script within limits of its own (Wine's with a session of its own, which the
+// exchange's time-outs do not reach), so a script server that trickles would otherwise hold the
+// lookup for as long as it likes. A configuration still running at the deadline is left to end
+// on its thread, which owns everything it uses; its answer is dropped.
+std::optional<ProxySetting> RunProxyConfigurationUntil(std::shared_ptr<const WinHttpLibrary> http,
+                                                       std::wstring url,
+                                                       ProxyConfiguration configuration,
+                                                       const LookupLimits& limits,
+                                                       const Deadline& deadline) {
+    const std::chrono::milliseconds left = deadline.Left(Stage::kReaching);
+    std::packaged_task<std::optional<ProxySetting>()> task(
+        [http = std::move(http), url = std::move(url), configuration = std::move(configuration),
+         limits,
+         deadline] { return RunProxyConfiguration(*http, url, configuration, limits, deadline); });
+    std::future<std::optional<ProxySetting>> answer = task.get_future();
+    std::thread(std::move(task)).detach();
+    if (answer.wait_for(left) == std::future_status::timeout) {
+        ThrowExchangeFailure(ERROR_WINHTTP_TIMEOUT, Stage::kReaching);
+    }
+    return answer.get();
 }
 
 // The route to `url` as the member's Internet settings choose it, the way WinINet (and so the
 // platform's request object) applies them: the configuration script, or one found by automatic
 // detection, first; the manual proxy when there is no script; else straight to the server.
 // WinHTTP's own default when the settings cannot be read.
-ProxySetting MemberRouteTo(const WinHttpLibrary& http, const std::wstring& url,
-                           const LookupLimits& limits, const Deadline& deadline) {
+ProxySetting MemberRouteTo(const std::shared_ptr<const WinHttpLibrary>& http,
+                           const std::wstring& url, const LookupLimits& limits,
+                           const Deadline& deadline) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
-    if (!http.getIEProxyConfigForCurrentUser(&settings)) {
+    if (!http->getIEProxyConfigForCurrentUser(&settings)) {
         return ProxySetting{};
     }
     const UniqueGlobalText configurationScript(settings.lpszAutoConfigUrl);
@@ -271,24 +328,11 @@ ProxySetting MemberRouteTo(const WinHttpLibrary& http, const std::wstring& url,
     const UniqueGlobalText manualBypass(settings.lpszProxyBypass);
 
     if (settings.fAutoDetect || configurationScript != nullptr) {
-        WINHTTP_AUTOPROXY_OPTIONS options{};
-        if (settings.fAutoDetect) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
-            options.dwAutoDetectFlags =
-                WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-        }
-        if (configurationScript != nullptr) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
-            options.lpszAutoConfigUrl = configurationScript.get();
-        }
-        // The script is fetched directly.
-        const UniqueInternet resolver =
-            OpenSession(http, ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, {}, {}});
-        WINHTTP_PROXY_INFO found{};
-        if (RunProxyConfiguration(http, resolver.get(), url, options, found, limits, deadline)) {
-            const UniqueGlobalText foundProxy(found.lpszProxy);
-            const UniqueGlobalText foundBypass(found.lpszProxyBypass);
-            return ProxySetting{found.dwAccessType, TextOf(foundProxy), TextOf(foundBypass)};
+        if (std::optional<ProxySetting> configured = RunProxyConfigurationUntil(
+                http, url,
+                ProxyConfiguration{settings.fAutoDetect != FALSE, TextOf(configurationScript)},
+                limits, deadline)) {
+            return *std::move(configured);
         }
     }
     if (manualProxy != nullptr) {
@@ -371,7 +415,7 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
             throw WindowsError(GetLastError());
         }
         const UniqueInternet session =
-            OpenSession(http, MemberRouteTo(http, url, limits_, deadline));
+            OpenSession(http, MemberRouteTo(http_, url, limits_, deadline));
         // Every request of the exchange goes through this connection to the lookup page's own
         // server, redirected ones included.
         const UniqueInternet connection =

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +60,9 @@ class LookupPageServer {
 
     // Every request received so far, in order.
     std::vector<ReceivedRequest> Requests() const;
+
+    // How many replies have been sent whole so far (a trickle still running is not).
+    std::size_t WholeReplies() const;
 
   private:
     struct State;

@@ -34,6 +34,8 @@ using standins::ReceivedRequest;
 constexpr char kPage[] =
     "<html><body><table>\r\n<tr><td>user1</td><td>smb://srv1/user1</td></tr>"
     "\r\n</table></body></html>";
+// A proxy configuration script that sends every request straight to its server.
+constexpr char kDirectScript[] = "function FindProxyForURL(url, host) { return \"DIRECT\"; }";
 constexpr wchar_t kUnresolvableHost[] = L"http://nohost.invalid/cs/servers/serversearch.asp";
 
 // Short time-outs and a small body limit, so that the failing cases end quickly.
@@ -474,16 +476,35 @@ TEST(HttpShareLookupTest, GivesUpAfterTenRedirects) {
 }
 
 TEST(HttpShareLookupTest, EndsAnExchangeThatOutlastsTheDeadline) {
-    // Every byte arrives well within each read's own limit; the body as a whole would take 20 s.
-    const LookupPageServer server([](const ReceivedRequest&) {
-        PageReply reply = Reply(std::string(100, 'x'));
-        reply.trickle = 200ms;
-        return reply;
-    });
-    LookupLimits limits = TestLimits();
-    limits.responseTimeout = 5000ms;
-    limits.deadline = 2000ms;
-    EXPECT_EQ(PostFailure(server.Url(), limits).Number(), HresultFromWin32(ERROR_WINHTTP_TIMEOUT));
+    // Every byte arrives well within each read's own limit; the whole would take 20 s. Before
+    // the request has gone out, the deadline ends the attempt as an unreachable server does.
+    struct Case {
+        const char* trickling;
+        std::int32_t number;
+    };
+    const Case cases[] = {
+        {"/cs/servers/serversearch.asp", HresultFromWin32(ERROR_WINHTTP_TIMEOUT)},
+        {"/proxy.pac", kResourceNotFound},
+    };
+    for (const Case& c : cases) {
+        const LookupPageServer server([&c](const ReceivedRequest& request) {
+            if (request.target != c.trickling) {
+                return Reply(request.target == "/proxy.pac" ? kDirectScript : kPage);
+            }
+            PageReply reply = Reply(std::string(100, ' '));
+            reply.trickle = 200ms;
+            return reply;
+        });
+        const MemberInternetSettings settings(
+            MemberInternetSettings::kConfigurationScript, "",
+            "http://127.0.0.1:" + std::to_string(server.Port()) + "/proxy.pac");
+        LookupLimits limits = TestLimits();
+        limits.responseTimeout = 5000ms;
+        limits.deadline = 2000ms;
+        EXPECT_EQ(PostFailure(server.Url(), limits).Number(), c.number) << c.trickling;
+        // It gave up while the trickle was still running: every reply but that one is whole.
+        EXPECT_EQ(server.WholeReplies(), server.Requests().size() - 1) << c.trickling;
+    }
 }
 
 TEST(HttpShareLookupTest, TheDemoPageListsTheSharesOfItsMembers) {
