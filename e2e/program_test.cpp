@@ -153,8 +153,9 @@ class ProgramTest : public ::testing::Test {
         ASSERT_EQ(standins::DefineWineDrive(letter, folder), ERROR_SUCCESS);
     }
 
-    ProgramDriver& StartTheProgram() {
-        program_.emplace(testing::ProgramFolder() + L"brisvane.exe");
+    ProgramDriver& StartTheProgram(const std::wstring& program = testing::ProgramFolder() +
+                                                                 L"brisvane.exe") {
+        program_.emplace(program);
         return *program_;
     }
 
@@ -483,6 +484,73 @@ TEST_F(ProgramTest, CancelAndTheCloseBoxEndTheProgramWithoutAnAttempt) {
     }
     EXPECT_TRUE(LookupRequests().empty());
     EXPECT_TRUE(ProviderCalls().empty());
+}
+
+// Tells Wine, until the end of the scope, to prefer DLLs of these names found beside
+// brisvane.exe to its own, as Windows does for every DLL that is not a Known DLL: the same as
+// WINEDLLOVERRIDES=<dll>=n,b for brisvane.exe alone. (Wine's loader takes WINEDLLOVERRIDES from
+// the environment that it was started with on the Unix side, which a Windows process does not
+// pass on to the programs it starts; a program's overrides in the registry it reads at run
+// time.)
+class PreferDllsBesideTheProgram {
+  public:
+    explicit PreferDllsBesideTheProgram(std::vector<std::wstring> dlls) : dlls_(std::move(dlls)) {
+        HKEY opened = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  &opened, nullptr),
+                  ERROR_SUCCESS);
+        key_.reset(opened);
+        constexpr wchar_t kNativeFirst[] = L"native,builtin";
+        for (const std::wstring& dll : dlls_) {
+            EXPECT_EQ(
+                RegSetValueExW(key_.get(), dll.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(kNativeFirst), sizeof(kNativeFirst)),
+                ERROR_SUCCESS);
+        }
+    }
+    ~PreferDllsBesideTheProgram() {
+        for (const std::wstring& dll : dlls_) {
+            RegDeleteValueW(key_.get(), dll.c_str());
+        }
+    }
+    PreferDllsBesideTheProgram(const PreferDllsBesideTheProgram&) = delete;
+    PreferDllsBesideTheProgram& operator=(const PreferDllsBesideTheProgram&) = delete;
+
+  private:
+    static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\brisvane.exe\\DllOverrides";
+    std::vector<std::wstring> dlls_;
+    UniqueKey key_;
+};
+
+TEST_F(ProgramTest, LoadsNoDllFromItsOwnFolder) {
+    // A copy of the program in a folder that also holds DLLs named after the two that it loads
+    // itself, as a Downloads folder may: WinHTTP for the lookup, mpr.dll for the mapping, which
+    // is handed the password.
+    const std::vector<std::wstring> planted = {L"winhttp", L"mpr"};
+    const std::wstring folder = testing::TempFolder(L"brisvane-e2e-downloads") + L"\\";
+    const std::wstring program = folder + L"brisvane.exe";
+    ASSERT_TRUE(
+        CopyFileW((testing::ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
+    for (const std::wstring& dll : planted) {
+        ASSERT_TRUE(CopyFileW((testing::ProgramFolder() + L"planted\\planted.dll").c_str(),
+                              (folder + dll + L".dll").c_str(), FALSE));
+        DeleteFileW((folder + dll + L".dll.loaded").c_str());
+    }
+    const PreferDllsBesideTheProgram preferPlanted(planted);
+
+    ServeTheDemoPage();
+    StartTheProgram(program);
+    SignIn(L"alice", L"secret");
+    program_->Click(btnOK);
+    EXPECT_EQ(ExpectMountedAndEnded(L"alice", L"\\\\files1\\alice"), 0u);
+    for (const std::wstring& dll : planted) {
+        // Left by the planted DLL in every process that loads it.
+        EXPECT_EQ(GetFileAttributesW((folder + dll + L".dll.loaded").c_str()),
+                  INVALID_FILE_ATTRIBUTES)
+            << "the planted " << dll << ".dll was loaded";
+    }
+    EXPECT_EQ(LookupRequests().size(), 1u);
+    EXPECT_EQ(ProviderCalls().size(), 1u);
 }
 
 TEST_F(ProgramTest, AdvancedOptionsGrowAndShrinkTheWindow) {

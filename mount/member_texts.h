@@ -187,6 +187,13 @@ inline constexpr TextView kOverflow = u"Overflow";
 inline Text PageTooLarge(TextView bytes) {
     return Join({u"The lookup page sent more than ", bytes, u" bytes."});
 }
+inline Text RedirectRefused(TextView address) {
+    return Join(
+        {u"The lookup page redirected to \"", address, u"\", which is not on its own server."});
+}
+inline Text TooManyRedirects(TextView count) {
+    return Join({u"The lookup page redirected more than ", count, u" times."});
+}
 // A Windows error code the system has no message for.
 inline Text UnknownError(TextView code) {
     return Join({u"Error ", code});

@@ -5,9 +5,8 @@
 
 #include <string>
 
+#include "services/system_library.h"
 #include "services/wide_text.h"
-#include "services/win32_owners.h"
-#include "services/windows_error.h"
 
 namespace brisvane {
 
@@ -31,25 +30,14 @@ class WidePassword {
     std::wstring text_;
 };
 
-using AddConnection2W = DWORD(WINAPI*)(LPNETRESOURCEW, LPCWSTR, LPCWSTR, DWORD);
-
 }  // namespace
 
 std::int32_t NetworkDriveMapping::AddConnection(TextView remoteName, TextView localName,
                                                 const SecretText& password, TextView userName) {
     // mpr.dll reads the list of network providers when it is loaded; loading it for the call
     // lets it see providers installed since this program started.
-    const UniqueLibrary mpr(LoadLibraryExW(L"mpr.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    if (mpr == nullptr) {
-        throw WindowsError(GetLastError());
-    }
-    const FARPROC entry = GetProcAddress(mpr.get(), "WNetAddConnection2W");
-    if (entry == nullptr) {
-        throw WindowsError(GetLastError());
-    }
-    // Through the generic function pointer type, which every compiler accepts as a cast source.
-    const auto addConnection =
-        reinterpret_cast<AddConnection2W>(reinterpret_cast<void (*)()>(entry));
+    const SystemLibrary mpr(L"mpr.dll");
+    const auto addConnection = mpr.Find<decltype(&::WNetAddConnection2W)>("WNetAddConnection2W");
 
     std::wstring local = ToWide(localName);
     std::wstring remote = ToWide(remoteName);

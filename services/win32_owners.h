@@ -18,8 +18,11 @@ namespace brisvane {
 
 namespace detail {
 
+// The program does not import WinHTTP (services/winhttp_library.h loads it), so each owner
+// carries the WinHttpCloseHandle of the loaded DLL.
 struct InternetCloser {
-    void operator()(HINTERNET handle) const noexcept { WinHttpCloseHandle(handle); }
+    decltype(&::WinHttpCloseHandle) close = nullptr;
+    void operator()(HINTERNET handle) const noexcept { close(handle); }
 };
 struct HandleCloser {
     void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
@@ -66,13 +69,13 @@ struct ComReleaser {
 
 }  // namespace detail
 
-// A WinHTTP session, connection or request handle.
+// A WinHTTP session, connection or request handle (made by WinHttpLibrary::Own).
 using UniqueInternet = std::unique_ptr<void, detail::InternetCloser>;
 // A kernel object handle (file, device, event).
 using UniqueHandle = std::unique_ptr<void, detail::HandleCloser>;
 // An open registry key.
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, detail::KeyCloser>;
-// A module loaded with LoadLibrary.
+// A module loaded with LoadLibrary (a DLL of Windows: SystemLibrary).
 using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, detail::LibraryFreer>;
 // Text that the system allocated with LocalAlloc (FormatMessage).
 using UniqueLocalText = std::unique_ptr<wchar_t, detail::LocalFreer>;

@@ -33,16 +33,17 @@ std::wstring MessageText(HMODULE module, DWORD code) {
 }
 
 std::wstring InternetMessageText(DWORD code) {
-    // winhttp.dll is loaded by every program that links this library.
-    std::wstring text = MessageText(GetModuleHandleW(L"winhttp.dll"), code);
-    if (text.empty()) {
-        const UniqueLibrary wininet(LoadLibraryExW(
-            L"wininet.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
-        if (wininet != nullptr) {
-            text = MessageText(wininet.get(), code);
+    for (const wchar_t* library : {L"winhttp.dll", L"wininet.dll"}) {
+        // Only its message table is read; from System32, like every DLL the program loads.
+        const UniqueLibrary module(LoadLibraryExW(
+            library, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
+        if (module != nullptr) {
+            if (std::wstring text = MessageText(module.get(), code); !text.empty()) {
+                return text;
+            }
         }
     }
-    return text;
+    return {};
 }
 
 }  // namespace

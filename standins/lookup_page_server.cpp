@@ -137,15 +137,17 @@ std::optional<ReceivedRequest> ReadRequest(SOCKET client) {
     return request;
 }
 
-void SendAll(SOCKET client, std::string_view data) {
+// False when the client has gone before all was sent; nothing is waiting for the rest then.
+bool SendAll(SOCKET client, std::string_view data) {
     while (!data.empty()) {
         const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 64 * 1024));
         const int sent = send(client, data.data(), chunk, 0);
         if (sent <= 0) {
-            return;  // the client has gone; nothing is waiting for the rest
+            return false;
         }
         data.remove_prefix(static_cast<std::size_t>(sent));
     }
+    return true;
 }
 
 std::string ResponseHead(const PageReply& reply) {
@@ -155,6 +157,9 @@ std::string ResponseHead(const PageReply& reply) {
     }
     if (reply.declareLength) {
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
+    for (const auto& [name, value] : reply.headers) {
+        head += name + ": " + value + "\r\n";
     }
     return head + "Connection: close\r\n\r\n";
 }
@@ -178,6 +183,7 @@ struct LookupPageServer::State {
     std::atomic<bool> stopping{false};
     mutable std::mutex mutex;
     std::vector<ReceivedRequest> requests;  // guarded by mutex
+    std::size_t wholeReplies = 0;           // guarded by mutex
     std::vector<UniqueSocket> unanswered;   // serving thread only; closed when the server stops
     std::thread thread;
 
@@ -222,8 +228,28 @@ struct LookupPageServer::State {
             unanswered.push_back(std::move(client));
             return;
         }
-        SendAll(client.get(), ResponseHead(reply) + reply.body);
+        const bool whole = reply.trickle > std::chrono::milliseconds::zero()
+                               ? Trickle(client.get(), reply)
+                               : SendAll(client.get(), ResponseHead(reply) + reply.body);
         shutdown(client.get(), SD_SEND);
+        if (whole) {
+            const std::lock_guard lock(mutex);
+            ++wholeReplies;
+        }
+    }
+
+    // False when the client has gone or the server stopped before the body was sent.
+    bool Trickle(SOCKET client, const PageReply& reply) const {
+        if (!SendAll(client, ResponseHead(reply))) {
+            return false;
+        }
+        for (const char byte : reply.body) {
+            std::this_thread::sleep_for(reply.trickle);
+            if (stopping || send(client, &byte, 1, 0) != 1) {
+                return false;
+            }
+        }
+        return true;
     }
 };
 
@@ -269,6 +295,11 @@ std::wstring LookupPageServer::Url(std::wstring_view path) const {
 std::vector<ReceivedRequest> LookupPageServer::Requests() const {
     const std::lock_guard lock(state_->mutex);
     return state_->requests;
+}
+
+std::size_t LookupPageServer::WholeReplies() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->wholeReplies;
 }
 
 }  // namespace brisvane::standins

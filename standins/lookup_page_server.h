@@ -2,6 +2,8 @@
 // answers each request with what a responder returns and records what it received.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +34,11 @@ struct PageReply {
     std::string body;
     bool declareLength = true;  // false: no Content-Length; closing the connection ends the body
     bool neverAnswer = false;   // read the request, then say nothing until the server stops
+    // Further header fields, in this order (a redirect's Location, say).
+    std::vector<std::pair<std::string, std::string>> headers;
+    // Above zero: the head at once, then the body one byte at a time, each after this pause
+    // (until the body is sent, the client goes or the server stops).
+    std::chrono::milliseconds trickle{0};
 };
 
 using Responder = std::function<PageReply(const ReceivedRequest&)>;
@@ -53,6 +60,9 @@ class LookupPageServer {
 
     // Every request received so far, in order.
     std::vector<ReceivedRequest> Requests() const;
+
+    // How many replies have been sent whole so far (a trickle still running is not).
+    std::size_t WholeReplies() const;
 
   private:
     struct State;

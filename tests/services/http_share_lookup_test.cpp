@@ -16,6 +16,7 @@
 #include "mount/lookup_body.h"
 #include "mount/share_locator.h"
 #include "mount/workflow_error.h"
+#include "services/proxy_logon.h"
 #include "services/wide_text.h"
 #include "services/win32_owners.h"
 #include "services/windows_error.h"
@@ -33,6 +34,8 @@ using standins::ReceivedRequest;
 constexpr char kPage[] =
     "<html><body><table>\r\n<tr><td>user1</td><td>smb://srv1/user1</td></tr>"
     "\r\n</table></body></html>";
+// A proxy configuration script that sends every request straight to its server.
+constexpr char kDirectScript[] = "function FindProxyForURL(url, host) { return \"DIRECT\"; }";
 constexpr wchar_t kUnresolvableHost[] = L"http://nohost.invalid/cs/servers/serversearch.asp";
 
 // Short time-outs and a small body limit, so that the failing cases end quickly.
@@ -54,8 +57,9 @@ PageReply Reply(std::string body, std::string contentType = "text/html; charset=
 }
 
 // Posts as one attempt of the workflow does: a fresh request object, one Send.
-Text Post(const std::wstring& url, const std::string& body) {
-    HttpShareLookup lookup(TestLimits());
+Text Post(const std::wstring& url, const std::string& body,
+          const LookupLimits& limits = TestLimits()) {
+    HttpShareLookup lookup(limits);
     return lookup.CreateRequest()->Send(FromWide(url), body);
 }
 
@@ -70,9 +74,9 @@ Text PageAt(const std::wstring& url, const std::string& body = "user=user1") {
 }
 
 // The error that posting raises; a test failure when it raises none.
-WorkflowError PostFailure(const std::wstring& url) {
+WorkflowError PostFailure(const std::wstring& url, const LookupLimits& limits = TestLimits()) {
     try {
-        Post(url, "user=user1");
+        Post(url, "user=user1", limits);
     } catch (const WorkflowError& error) {
         return error;
     }
@@ -298,6 +302,54 @@ TEST(HttpShareLookupTest, GoesThroughTheProxyOfTheMembersConfigurationScript) {
     EXPECT_TRUE(ViaProxy(requests[1].target)) << requests[1].target;
 }
 
+TEST(HttpShareLookupTest, GoesStraightToTheServerWhenTheScriptAsksForALogOn) {
+    // Wine's WinHTTP answers a script behind a log-on with ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT,
+    // whether or not it may log on, so the second ask (ProxyLogOnTest) cannot be seen here.
+    const LookupPageServer server([](const ReceivedRequest& request) {
+        if (request.target == "/proxy.pac") {
+            PageReply reply = Reply("<html><body>Log on first</body></html>");
+            reply.status = 401;
+            reply.reason = "Unauthorized";
+            reply.headers = {{"WWW-Authenticate", "Negotiate"}, {"WWW-Authenticate", "NTLM"}};
+            return reply;
+        }
+        return Reply(kPage);
+    });
+    const MemberInternetSettings settings(
+        MemberInternetSettings::kConfigurationScript, "",
+        "http://127.0.0.1:" + std::to_string(server.Port()) + "/proxy.pac");
+
+    EXPECT_EQ(PageAt(server.Url()), WidenAscii(kPage));
+
+    const std::vector<ReceivedRequest> requests = server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().target, "/cs/servers/serversearch.asp");
+    EXPECT_EQ(requests.back().body, "user=user1");
+}
+
+TEST(ProxyLogOnTest, LogsOnToTheScriptsServerOnlyWhenItDemandsIt) {
+    struct Case {
+        DWORD firstAnswer;
+        std::vector<BOOL> asked;  // fAutoLogonIfChallenged of each ask
+    };
+    const Case cases[] = {
+        {ERROR_SUCCESS, {FALSE}},
+        {ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT, {FALSE}},
+        {ERROR_WINHTTP_AUTODETECTION_FAILED, {FALSE}},
+        {ERROR_WINHTTP_LOGIN_FAILURE, {FALSE, TRUE}},
+    };
+    for (const Case& c : cases) {
+        std::vector<BOOL> asked;
+        const DWORD answer = AskWithLogOnOnlyWhenDemanded([&](BOOL autoLogon) -> DWORD {
+            asked.push_back(autoLogon);
+            return asked.size() == 1 ? c.firstAnswer : ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT;
+        });
+        EXPECT_EQ(asked, c.asked) << c.firstAnswer;
+        EXPECT_EQ(answer, asked.size() == 1 ? c.firstAnswer : ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT)
+            << c.firstAnswer;
+    }
+}
+
 TEST(HttpShareLookupTest, RaisesResourceNotFoundWhenTheProxyCannotBeReached) {
     const MemberInternetSettings settings(MemberInternetSettings::kManualProxy,
                                           "127.0.0.1:" + std::to_string(ClosedPort()), "");
@@ -309,6 +361,150 @@ TEST(HttpShareLookupTest, RaisesWinHttpsErrorForAnAddressItCannotUse) {
     const WorkflowError error = PostFailure(L"lookup.campus.example/cs/servers/serversearch.asp");
     EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_WINHTTP_UNRECOGNIZED_SCHEME));
     EXPECT_FALSE(error.Description().empty());
+}
+
+// The lookup page's server answers its address with a redirect, and any other target with
+// the page.
+PageReply RedirectFromTheLookupAddress(const ReceivedRequest& request, int status,
+                                       const std::string& location) {
+    if (request.target != "/cs/servers/serversearch.asp") {
+        return Reply(kPage);
+    }
+    PageReply reply = Reply("<html><body>Moved</body></html>");
+    reply.status = status;
+    reply.reason = "Redirect";
+    reply.headers = {{"Location", location}};
+    return reply;
+}
+
+// `text` with every "PORT" replaced by `port`.
+std::string WithPort(std::string text, std::uint16_t port) {
+    for (std::size_t at = text.find("PORT"); at != std::string::npos; at = text.find("PORT", at)) {
+        text.replace(at, 4, std::to_string(port));
+    }
+    return text;
+}
+
+TEST(HttpShareLookupTest, FollowsARedirectWithinTheLookupPagesServer) {
+    struct Case {
+        int status;
+        std::string location;  // "PORT": the lookup page's port
+        std::string target;    // where the second request arrives
+        bool post;             // with the form, or a GET without it
+    };
+    const Case cases[] = {
+        {307, "/moved/serversearch.asp", "/moved/serversearch.asp", true},
+        {308, "http://127.0.0.1:PORT/moved/serversearch.asp?v=2", "/moved/serversearch.asp?v=2",
+         true},
+        {307, "HTTP://127.0.0.1:PORT/moved", "/moved", true},
+        {307, "//127.0.0.1:PORT/moved#top", "/moved", true},
+        {307, "search.asp", "/cs/servers/search.asp", true},
+        {307, "?v=2", "/cs/servers/serversearch.asp?v=2", true},
+        {303, "/moved/serversearch.asp", "/moved/serversearch.asp", false},
+        {302, "/moved/serversearch.asp", "/moved/serversearch.asp", false},
+        {301, "/moved/serversearch.asp", "/moved/serversearch.asp", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.status) + " " + c.location);
+        std::uint16_t port = 0;
+        const LookupPageServer server([&](const ReceivedRequest& request) {
+            return RedirectFromTheLookupAddress(request, c.status, WithPort(c.location, port));
+        });
+        port = server.Port();
+
+        EXPECT_EQ(PageAt(server.Url()), WidenAscii(kPage));
+
+        const std::vector<ReceivedRequest> requests = server.Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[1].target, c.target);
+        if (c.post) {
+            EXPECT_EQ(requests[1].method, "POST");
+            EXPECT_EQ(requests[1].Header("Content-Type"), "application/x-www-form-urlencoded");
+            EXPECT_EQ(requests[1].body, "user=user1");
+        } else {
+            EXPECT_EQ(requests[1].method, "GET");
+            EXPECT_EQ(requests[1].body, "");
+        }
+    }
+}
+
+TEST(HttpShareLookupTest, RefusesARedirectToAnyOtherServerAndSendsItNothing) {
+    const LookupPageServer other([](const ReceivedRequest&) { return Reply(kPage); });
+    const std::string otherPage = Utf8(other.Url());
+    const std::string otherPort = std::to_string(other.Port());
+    struct Case {
+        int status;
+        std::string location;  // "PORT": the lookup page's port
+        std::string named;     // the address the error names
+    };
+    const Case cases[] = {
+        {307, otherPage, otherPage},
+        {308, otherPage, otherPage},
+        {302, otherPage, otherPage},
+        {307, "//127.0.0.1:" + otherPort + "/x", "http://127.0.0.1:" + otherPort + "/x"},
+        // The same server under another name, or another scheme, is another server.
+        {307, "http://localhost:PORT/moved", "http://localhost:PORT/moved"},
+        {307, "https://127.0.0.1:PORT/moved", "https://127.0.0.1:PORT/moved"},
+        {307, "ftp://127.0.0.1:PORT/moved", "ftp://127.0.0.1:PORT/moved"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.status) + " " + c.location);
+        std::uint16_t port = 0;
+        const LookupPageServer server([&](const ReceivedRequest& request) {
+            return RedirectFromTheLookupAddress(request, c.status, WithPort(c.location, port));
+        });
+        port = server.Port();
+
+        const WorkflowError error = PostFailure(server.Url());
+        EXPECT_EQ(error.Number(), -2147024891);  // E_ACCESSDENIED
+        EXPECT_EQ(error.Description(), u"The lookup page redirected to \"" +
+                                           FromWide(FromUtf8(WithPort(c.named, port))) +
+                                           u"\", which is not on its own server.");
+        EXPECT_EQ(server.Requests().size(), 1u);
+    }
+    EXPECT_TRUE(other.Requests().empty());
+}
+
+TEST(HttpShareLookupTest, GivesUpAfterTenRedirects) {
+    const LookupPageServer server([](const ReceivedRequest& request) {
+        return RedirectFromTheLookupAddress(request, 307, request.target);
+    });
+    const WorkflowError error = PostFailure(server.Url());
+    EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_WINHTTP_REDIRECT_FAILED));
+    EXPECT_EQ(error.Description(), u"The lookup page redirected more than 10 times.");
+    EXPECT_EQ(server.Requests().size(), 11u);
+}
+
+TEST(HttpShareLookupTest, EndsAnExchangeThatOutlastsTheDeadline) {
+    // Every byte arrives well within each read's own limit; the whole would take 20 s. Before
+    // the request has gone out, the deadline ends the attempt as an unreachable server does.
+    struct Case {
+        const char* trickling;
+        std::int32_t number;
+    };
+    const Case cases[] = {
+        {"/cs/servers/serversearch.asp", HresultFromWin32(ERROR_WINHTTP_TIMEOUT)},
+        {"/proxy.pac", kResourceNotFound},
+    };
+    for (const Case& c : cases) {
+        const LookupPageServer server([&c](const ReceivedRequest& request) {
+            if (request.target != c.trickling) {
+                return Reply(request.target == "/proxy.pac" ? kDirectScript : kPage);
+            }
+            PageReply reply = Reply(std::string(100, ' '));
+            reply.trickle = 200ms;
+            return reply;
+        });
+        const MemberInternetSettings settings(
+            MemberInternetSettings::kConfigurationScript, "",
+            "http://127.0.0.1:" + std::to_string(server.Port()) + "/proxy.pac");
+        LookupLimits limits = TestLimits();
+        limits.responseTimeout = 5000ms;
+        limits.deadline = 2000ms;
+        EXPECT_EQ(PostFailure(server.Url(), limits).Number(), c.number) << c.trickling;
+        // It gave up while the trickle was still running: every reply but that one is whole.
+        EXPECT_EQ(server.WholeReplies(), server.Requests().size() - 1) << c.trickling;
+    }
 }
 
 TEST(HttpShareLookupTest, TheDemoPageListsTheSharesOfItsMembers) {
