@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "demo/demo_settings.h"
-#include "program_driver.h"
 #include "services/win32_owners.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
-#include "tests/services/test_folders.h"
+#include "testing/program_driver.h"
+#include "testing/test_folders.h"
 #include "window/twips.h"
 
 namespace brisvane {
@@ -32,13 +32,16 @@ void PrintTo(const ProviderCall& call, std::ostream* out) {
 
 }  // namespace standins
 
-namespace e2e {
+namespace testing {
 
 void PrintTo(BoxIcon icon, std::ostream* out) {
     constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
     *out << kNames[static_cast<int>(icon)];
 }
 
+}  // namespace testing
+
+namespace e2e {
 namespace {
 
 using enum ControlId;
@@ -46,6 +49,10 @@ using standins::LookupPageServer;
 using standins::PageReply;
 using standins::ProviderCall;
 using standins::ReceivedRequest;
+using testing::BoxIcon;
+using testing::ProgramDriver;
+using testing::SeenMessageBox;
+using testing::WaitUntil;
 
 const std::wstring kPleaseEnsureNetwork =
     L"Please ensure that:\r\n"

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "fakes.h"
 #include "mount/mount_error_report.h"
 #include "services/drive_probe.h"
 #include "services/wide_text.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
-#include "test_folders.h"
+#include "testing/fakes.h"
+#include "testing/test_folders.h"
 
 namespace brisvane {
 namespace {
