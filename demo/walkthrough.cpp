@@ -11,13 +11,13 @@
 #include <optional>
 #include <string>
 
-#include "e2e/program_driver.h"
 #include "services/wide_text.h"
+#include "testing/program_driver.h"
 
 namespace {
 
 using namespace brisvane;
-using e2e::ProgramDriver;
+using testing::ProgramDriver;
 
 RECT AreaOf(HWND window) {
     RECT area{};
@@ -49,14 +49,14 @@ int WalkThrough(const std::wstring& username, const std::wstring& password) {
     Picture("1-sign-in", program.Window(), AreaOf(program.Window()));
 
     program.Click(ControlId::chkAdvanced);
-    if (!e2e::WaitUntil([&] { return program.Visible(ControlId::frameHidden); })) {
+    if (!testing::WaitUntil([&] { return program.Visible(ControlId::frameHidden); })) {
         std::printf("the advanced options did not show\n");
         return 1;
     }
     Picture("2-advanced-options", program.Window(), AreaOf(program.Window()));
 
     program.Click(ControlId::btnOK);
-    const std::optional<e2e::SeenMessageBox> box = program.WaitForMessageBox();
+    const std::optional<testing::SeenMessageBox> box = program.WaitForMessageBox();
     if (!box) {
         std::printf("no message box showed\n");
         return 1;

@@ -11,34 +11,28 @@
 #include <vector>
 
 #include "demo/demo_settings.h"
-#include "program_driver.h"
 #include "services/win32_owners.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
-#include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
-#include "tests/services/test_folders.h"
+#include "testing/program_driver.h"
+#include "testing/provider_fixture.h"
+#include "testing/test_folders.h"
 #include "window/twips.h"
 
 namespace brisvane {
 
-namespace standins {
-
-// For readable failures.
-void PrintTo(const ProviderCall& call, std::ostream* out) {
-    *out << FormatJournalEntry(call);
-}
-
-}  // namespace standins
-
-namespace e2e {
+namespace testing {
 
 void PrintTo(BoxIcon icon, std::ostream* out) {
     constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
     *out << kNames[static_cast<int>(icon)];
 }
 
+}  // namespace testing
+
+namespace e2e {
 namespace {
 
 using enum ControlId;
@@ -46,6 +40,10 @@ using standins::LookupPageServer;
 using standins::PageReply;
 using standins::ProviderCall;
 using standins::ReceivedRequest;
+using testing::BoxIcon;
+using testing::ProgramDriver;
+using testing::SeenMessageBox;
+using testing::WaitUntil;
 
 const std::wstring kPleaseEnsureNetwork =
     L"Please ensure that:\r\n"
@@ -99,17 +97,12 @@ struct Outcome {
     std::wstring log;
 };
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public testing::ProviderFixture {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(standins::RegisterTestProvider(testing::ProgramFolder() +
-                                                 L"brisvane-test-provider.dll"),
-                  ERROR_SUCCESS);
-    }
-    static void TearDownTestSuite() { standins::UnregisterTestProvider(); }
+    ProgramTest() : ProviderFixture(L"brisvane-e2e-test") {}
 
     void SetUp() override {
-        DeleteFileW(journal_.c_str());
+        ProviderFixture::SetUp();
         ProviderAnswers(0);
     }
 
@@ -118,7 +111,7 @@ class ProgramTest : public ::testing::Test {
         for (const wchar_t letter : madeDrives_) {
             standins::RemoveWineDrive(letter);
         }
-        DeleteFileW(journal_.c_str());
+        ProviderFixture::TearDown();
     }
 
     // The demo organisation's page on the demo's address.
@@ -133,19 +126,6 @@ class ProgramTest : public ::testing::Test {
     std::vector<ReceivedRequest> LookupRequests() const {
         return page_ ? page_->Requests() : std::vector<ReceivedRequest>{};
     }
-
-    // What the provider answers to the next connection request; with 0 and a folder, the
-    // requested letter becomes a drive showing that folder.
-    void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {}) {
-        ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder, {}}),
-                  ERROR_SUCCESS);
-    }
-    // The provider answers 0 to this member's password and 1326 to every other.
-    void ProviderKnows(const std::wstring& userName, const std::wstring& password) {
-        ASSERT_EQ(standins::WriteTestProviderSettings({0, journal_, {}, {{userName, password}}}),
-                  ERROR_SUCCESS);
-    }
-    std::vector<ProviderCall> ProviderCalls() const { return standins::ReadJournal(journal_); }
 
     // A drive of the prefix, taken away again after the test.
     void MakeDrive(wchar_t letter, const std::wstring& folder) {
@@ -203,9 +183,6 @@ class ProgramTest : public ::testing::Test {
     std::optional<LookupPageServer> page_;
     std::optional<ProgramDriver> program_;  // ended before the page it may still be asking
     std::vector<wchar_t> madeDrives_;       // taken away after the test
-
-  private:
-    std::wstring journal_ = testing::TempFolder(L"brisvane-e2e-test") + L"\\journal.txt";
 };
 
 TEST_F(ProgramTest, MapsTheMembersShareAndEnds) {

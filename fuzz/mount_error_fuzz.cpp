@@ -10,7 +10,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "mount/mount_error_report.h"
-#include "tests/mount/fakes.h"
+#include "testing/fakes.h"
 
 namespace brisvane::fuzzing {
 namespace {

@@ -20,7 +20,7 @@
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
 #include "mount/username.h"
-#include "tests/mount/fakes.h"
+#include "testing/fakes.h"
 
 namespace brisvane::fuzzing {
 namespace {

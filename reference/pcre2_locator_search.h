@@ -1,5 +1,5 @@
-// The locator pattern run by PCRE2 on UTF-16 code units: the yardstick that the fuzzer holds
-// the locator search to, and that the benchmark measures it against.
+// The locator pattern run by PCRE2 on UTF-16 code units: the yardstick that the equivalence test
+// and the fuzzer hold the locator search to, and that the benchmark measures it against.
 #pragma once
 
 #include <cstddef>

@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
-ensure_packages cmake ninja-build mingw-w64 wine wine64 xvfb xauth imagemagick x11-utils xdotool
+ensure_packages cmake ninja-build googletest mingw-w64 wine wine64 xvfb xauth imagemagick x11-utils \
+    xdotool
 
 folder="$(realpath -m "${1:-docs/screenshots}")"
 cmake --preset windows >/dev/null

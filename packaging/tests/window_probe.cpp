@@ -8,15 +8,15 @@
 #include <exception>
 #include <optional>
 
-#include "e2e/program_driver.h"
 #include "services/wide_text.h"
+#include "testing/program_driver.h"
 
 namespace {
 
 using namespace brisvane;
 
 int Probe(const wchar_t* program) {
-    e2e::ProgramDriver driver(program);
+    testing::ProgramDriver driver(program);
     std::printf("window shown; web site: %s; version label: %s\n",
                 Utf8(driver.Text(ControlId::txtWebSite)).c_str(),
                 Utf8(driver.Text(ControlId::lblVer)).c_str());

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes.h"
+#include "testing/fakes.h"
 
 namespace brisvane::testing {
 namespace {

@@ -6,8 +6,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "fakes.h"
 #include "mount/workflow_error.h"
+#include "testing/fakes.h"
 
 namespace brisvane::testing {
 namespace {

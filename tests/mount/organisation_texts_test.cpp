@@ -4,8 +4,8 @@
 // "University Credentials", Varnholt and Tamsk.
 #include <gtest/gtest.h>
 
-#include "fakes.h"
 #include "mount/username.h"
+#include "testing/fakes.h"
 #include "window/control_table.h"
 
 namespace brisvane::testing {

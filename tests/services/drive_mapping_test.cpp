@@ -11,14 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "fakes.h"
 #include "mount/mount_error_report.h"
 #include "services/drive_probe.h"
 #include "services/wide_text.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
-#include "test_folders.h"
+#include "testing/fakes.h"
+#include "testing/provider_fixture.h"
+#include "testing/test_folders.h"
 
 namespace brisvane {
 namespace {
@@ -43,27 +44,9 @@ DWORD CancelConnection(const std::wstring& localName) {
     return result;
 }
 
-class DriveMappingTest : public ::testing::Test {
+class DriveMappingTest : public testing::ProviderFixture {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(standins::RegisterTestProvider(testing::ProgramFolder() +
-                                                 L"brisvane-test-provider.dll"),
-                  ERROR_SUCCESS);
-    }
-    static void TearDownTestSuite() { standins::UnregisterTestProvider(); }
-
-    void SetUp() override { DeleteFileW(journal_.c_str()); }
-    void TearDown() override { DeleteFileW(journal_.c_str()); }
-
-    // What the provider answers to the next request, and the folder it shows as the drive.
-    void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {}) {
-        ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder, {}}),
-                  ERROR_SUCCESS);
-    }
-    std::vector<ProviderCall> ProviderCalls() const { return standins::ReadJournal(journal_); }
-
-  private:
-    std::wstring journal_ = testing::TempFolder(L"brisvane-mapping-test") + L"\\journal.txt";
+    DriveMappingTest() : ProviderFixture(L"brisvane-mapping-test") {}
 };
 
 TEST_F(DriveMappingTest, HandsTheProviderAFreshRecordAndTheCredentialsWhole) {

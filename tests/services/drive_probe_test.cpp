@@ -8,7 +8,7 @@
 
 #include "services/wide_text.h"
 #include "standins/wine_drive.h"
-#include "test_folders.h"
+#include "testing/test_folders.h"
 
 namespace brisvane {
 namespace {

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "fakes.h"
 #include "mount/lookup_body.h"
 #include "mount/share_locator.h"
 #include "mount/workflow_error.h"
@@ -22,6 +21,7 @@
 #include "services/windows_error.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
+#include "testing/fakes.h"
 
 namespace brisvane {
 namespace {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "../mount/fakes.h"
+#include "testing/fakes.h"
 #include "window/control_ids.h"
 #include "window/win32/main_window.h"
 

@@ -14,7 +14,7 @@
 
 #include "window/control_ids.h"
 
-namespace brisvane::e2e {
+namespace brisvane::testing {
 
 // How long the driver waits for the program: generous, since only a broken program (or a very
 // slow machine) takes this long, and a test that fails should fail rather than hang.
@@ -84,4 +84,4 @@ class ProgramDriver {
     HWND window_ = nullptr;
 };
 
-}  // namespace brisvane::e2e
+}  // namespace brisvane::testing

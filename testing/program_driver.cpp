@@ -1,4 +1,4 @@
-#include "program_driver.h"
+#include "testing/program_driver.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -8,7 +8,7 @@
 
 #include "services/win32_owners.h"
 
-namespace brisvane::e2e {
+namespace brisvane::testing {
 
 namespace {
 
@@ -327,4 +327,4 @@ std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patien
     return code;
 }
 
-}  // namespace brisvane::e2e
+}  // namespace brisvane::testing

@@ -1,0 +1,53 @@
+// A GoogleTest fixture for tests that reach the test network provider: the provider registered
+// in the test's Wine prefix for the whole suite, from the test program's own folder, and a
+// journal that starts every test empty.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "standins/provider_journal.h"
+
+namespace brisvane {
+
+namespace standins {
+
+// For readable failures.
+void PrintTo(const ProviderCall& call, std::ostream* out);
+
+}  // namespace standins
+
+namespace testing {
+
+class ProviderFixture : public ::testing::Test {
+  protected:
+    // The journal is a file in the folder `journalFolder` of the temporary folder.
+    explicit ProviderFixture(const std::wstring& journalFolder);
+
+    // Registers brisvane-test-provider.dll from the folder of the test program, and takes it
+    // away again after the suite.
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+    // Delete the journal before and after each test.
+    void SetUp() override;
+    void TearDown() override;
+
+    // What the provider answers to the next connection request; with 0 and a folder, the
+    // requested letter becomes a drive showing that folder.
+    void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {});
+    // The provider answers 0 to this member's password and 1326 to every other.
+    void ProviderKnows(const std::wstring& userName, const std::wstring& password);
+    // The connection requests the provider received since the test started, in order.
+    std::vector<standins::ProviderCall> ProviderCalls() const;
+
+  private:
+    std::wstring journal_;
+};
+
+}  // namespace testing
+}  // namespace brisvane
