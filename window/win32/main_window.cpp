@@ -76,7 +76,7 @@ std::uint16_t CurrentModifiers() {
 }
 
 FrameExtent ExtentOf(ControlId frame) {
-    const TwipsRect& twips = SpecOf(frame).twips;
+    const TwipsRect& twips = EntryOf(frame).twips;
     return {static_cast<float>(twips.top), static_cast<float>(twips.height)};
 }
 
@@ -129,13 +129,13 @@ MountServices MainWindow::Services() {
 
 void MainWindow::CreateControls() {
     // The frames first: they contain the other controls.
-    for (const ControlSpec& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable()) {
         if (!entry.container) {
             controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
                 CreateControl(entry, Handle(), instance_);
         }
     }
-    for (const ControlSpec& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable()) {
         if (entry.container) {
             controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
                 CreateControl(entry, Control(*entry.container), instance_);
@@ -162,7 +162,7 @@ void MainWindow::StackControls() {
     for (const std::optional<ControlId>& container : containers) {
         HWND above = HWND_TOP;
         for (const ControlId id : StackingOrder()) {
-            if (SpecOf(id).container == container) {
+            if (EntryOf(id).container == container) {
                 ::SetWindowPos(Control(id), above, 0, 0, 0, 0,
                                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
                 above = Control(id);
@@ -216,7 +216,7 @@ void MainWindow::AddTooltips() {
     if (tooltip_ == nullptr) {
         ThrowLastError(u"CreateWindowExW (tooltip)");
     }
-    for (const ControlSpec& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable()) {
         if (entry.tooltip.empty()) {
             continue;
         }
@@ -247,7 +247,7 @@ void MainWindow::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
     UniqueFont dialogFont = CreateDialogFont(dpi);
     UniqueFont logFont = CreateLogFont(dpi);
-    for (const ControlSpec& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable()) {
         HWND control = Control(entry.id);
         HFONT font = entry.kind == ControlKind::kLogBox ? logFont.get() : dialogFont.get();
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -260,7 +260,7 @@ void MainWindow::ApplyDpi(UINT dpi) {
     dialogFont_ = std::move(dialogFont);
     logFont_ = std::move(logFont);
 
-    for (const ControlSpec& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable()) {
         PlaceControl(Control(entry.id), entry, dpi);
     }
     KeepLabelsBesideTheirBoxes();
