@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mount/member_texts.h"
+#include "win32/window_class.h"
 #include "window/control_table.h"
 #include "window/fatal_error.h"
 #include "window/twips.h"
@@ -27,24 +28,6 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr DWORD kWindowExStyle = 0;
 // The program's icon: the first ICON resource, which Explorer shows too.
 constexpr WORD kProgramIconId = 1;
-
-void RegisterWindowClassOnce(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (::GetClassInfoExW(instance, kWindowClass, &existing)) {
-        return;
-    }
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kWindowClass;
-    if (::RegisterClassExW(&windowClass) == 0) {
-        ThrowLastError(u"RegisterClassExW (main window)");
-    }
-}
 
 void InitCommonControlsOnce() {
     INITCOMMONCONTROLSEX classes{};
@@ -87,7 +70,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
       services_(services),
       behaviour_(*this, [this] { btnOK_Click(Services()); }) {
     InitCommonControlsOnce();
-    RegisterWindowClassOnce(instance, WindowProc);
+    RegisterWindowClassOnce(DialogWindowClass(instance, kWindowClass, WindowProc));
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
     const std::wstring caption = ToWide(texts::kWindowCaption);
     if (::CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, 0, 0,
