@@ -345,7 +345,7 @@ void MainWindow::OnCommand(int id, int notification) {
     }
     switch (static_cast<ControlId>(id)) {
         case ControlId::btnOK:
-            btnOK_Click(Services());
+            behaviour_.btnOK_Click();
             break;
         case ControlId::btnCancel:
             behaviour_.btnCancel_Click();
