@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <string>
 
 #include "mount/member_texts.h"
@@ -9,11 +10,8 @@
 #include "window/control_table.h"
 #include "window/fatal_error.h"
 #include "window/twips.h"
-#include "window/win32/accessible_name.h"
-#include "window/win32/controls.h"
+#include "window/win32/control_set.h"
 #include "window/win32/fatal_error_box.h"
-#include "window/win32/fonts.h"
-#include "window/win32/frame_window.h"
 #include "window/win32/last_error.h"
 #include "window/win32/wide_text.h"
 
@@ -27,15 +25,6 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr DWORD kWindowExStyle = 0;
 // The program's icon: the first ICON resource, which Explorer shows too.
 constexpr WORD kProgramIconId = 1;
-
-void InitCommonControlsOnce() {
-    INITCOMMONCONTROLSEX classes{};
-    classes.dwSize = sizeof(classes);
-    classes.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
-    if (!::InitCommonControlsEx(&classes)) {
-        ThrowLastError(u"InitCommonControlsEx");
-    }
-}
 
 UniqueIcon LoadProgramIcon(HINSTANCE instance, int size) {
     // Null where the module carries no icon; the window then shows the system's.
@@ -63,7 +52,6 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     : instance_(instance),
       services_(services),
       behaviour_(*this, [this] { btnOK_Click(Services()); }) {
-    InitCommonControlsOnce();
     RegisterWindowClassOnce(DialogWindowClass(instance, kWindowClass, WindowProc));
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
     const std::wstring caption = ToWide(texts::kWindowCaption);
@@ -72,12 +60,11 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
         ThrowLastError(u"CreateWindowExW (main window)");
     }
     systemBoxes_.emplace(Handle());
-    CreateControls();
-    StackControls();
+    controls_.emplace(Handle(), instance);
+    SubclassCredentialBoxes();
     log_ = EditLogBox(Control(ControlId::txtInfo));
     RemoveSizingFromSystemMenu();
     ApplyDpi(::GetDpiForWindow(Handle()));
-    AddTooltips();
 }
 
 MainWindow::~MainWindow() = default;
@@ -87,7 +74,7 @@ void MainWindow::Load() {
 }
 
 HWND MainWindow::Control(ControlId id) const {
-    return controls_.at(static_cast<std::size_t>(TabIndexOf(id)));
+    return controls_ ? controls_->Control(id) : nullptr;
 }
 
 MountServices MainWindow::Services() {
@@ -104,108 +91,13 @@ MountServices MainWindow::Services() {
 
 // --- Building ---------------------------------------------------------------------------------
 
-void MainWindow::CreateControls() {
-    // The frames first: they contain the other controls.
-    for (const ControlEntry& entry : ControlTable()) {
-        if (!entry.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
-                CreateControl(entry, Handle(), instance_);
-        }
-    }
-    for (const ControlEntry& entry : ControlTable()) {
-        if (entry.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
-                CreateControl(entry, Control(*entry.container), instance_);
-        }
-    }
-    // The credential frame is always in view; the advanced one waits for "Advanced Options".
-    ::ShowWindow(Control(ControlId::frameCred), SW_SHOWNA);
+// Enter in a credential box runs the mount request: the boxes' key-downs come to the window.
+void MainWindow::SubclassCredentialBoxes() {
     for (const ControlId credentialBox : {ControlId::txtUname, ControlId::txtPasswd}) {
         if (!::SetWindowSubclass(Control(credentialBox), CredentialBoxProc,
                                  static_cast<UINT_PTR>(credentialBox),
                                  reinterpret_cast<DWORD_PTR>(this))) {
             ThrowLastError(u"SetWindowSubclass");
-        }
-    }
-}
-
-// The dialog keys visit siblings from the top of their Z order down, and go into a frame where
-// the frame stands; accessibility tools name a box after the label just above it. Stack every
-// container's children by tab index with each label just above its box (StackingOrder), the
-// frames' group boxes beneath all.
-void MainWindow::StackControls() {
-    const std::array<std::optional<ControlId>, 3> containers{std::nullopt, ControlId::frameCred,
-                                                             ControlId::frameHidden};
-    for (const std::optional<ControlId>& container : containers) {
-        HWND above = HWND_TOP;
-        for (const ControlId id : StackingOrder()) {
-            if (EntryOf(id).container == container) {
-                ::SetWindowPos(Control(id), above, 0, 0, 0, 0,
-                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                above = Control(id);
-            }
-        }
-        if (container) {
-            ::SetWindowPos(FrameGroupBox(Control(*container)), HWND_BOTTOM, 0, 0, 0, 0,
-                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
-    }
-}
-
-// The labels' column is wider than the gap before the boxes, so a label reaches under the box
-// it names, and stacks above it: cut the part of the label that lies over the box out of the
-// label's window, so that the box shows whole and the label only beside it.
-void MainWindow::KeepLabelsBesideTheirBoxes() {
-    for (const LabelledControl& pair : LabelledControls()) {
-        HWND label = Control(pair.label);
-        RECT labelPlace{};
-        RECT boxPlace{};
-        ::GetWindowRect(label, &labelPlace);
-        ::GetWindowRect(Control(pair.control), &boxPlace);
-        UniqueRegion visible(::CreateRectRgn(0, 0, labelPlace.right - labelPlace.left,
-                                             labelPlace.bottom - labelPlace.top));
-        RECT overlap{};
-        if (::IntersectRect(&overlap, &labelPlace, &boxPlace)) {
-            ::OffsetRect(&overlap, -labelPlace.left, -labelPlace.top);
-            const UniqueRegion covered(::CreateRectRgnIndirect(&overlap));
-            ::CombineRgn(visible.get(), visible.get(), covered.get(), RGN_DIFF);
-        }
-        if (::SetWindowRgn(label, visible.get(), TRUE) != 0) {
-            static_cast<void>(visible.release());  // the window owns it now
-        }
-    }
-}
-
-// The log has no label to take its name from: it gets one when it first comes into view, which
-// spares the start the cost of starting COM (15 to 100 ms under Wine).
-void MainWindow::NameTheLog() {
-    if (com_) {
-        return;
-    }
-    com_.emplace();
-    SetAccessibleName(Control(ControlId::txtInfo), texts::kActivityLogName);
-}
-
-void MainWindow::AddTooltips() {
-    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 Handle(), nullptr, instance_, nullptr);
-    if (tooltip_ == nullptr) {
-        ThrowLastError(u"CreateWindowExW (tooltip)");
-    }
-    for (const ControlEntry& entry : ControlTable()) {
-        if (entry.tooltip.empty()) {
-            continue;
-        }
-        std::wstring text = ToWide(entry.tooltip);  // copied by the tooltip
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = Handle();
-        tool.uId = reinterpret_cast<UINT_PTR>(Control(entry.id));
-        tool.lpszText = text.data();
-        if (!::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
-            ThrowLastError(u"TTM_ADDTOOLW");
         }
     }
 }
@@ -222,25 +114,7 @@ void MainWindow::RemoveSizingFromSystemMenu() {
 // Fonts, icons, places and sizes all follow the DPI of the window's monitor.
 void MainWindow::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
-    UniqueFont dialogFont = CreateDialogFont(dpi);
-    UniqueFont logFont = CreateLogFont(dpi);
-    for (const ControlEntry& entry : ControlTable()) {
-        HWND control = Control(entry.id);
-        HFONT font = entry.kind == ControlKind::kLogBox ? logFont.get() : dialogFont.get();
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (entry.kind == ControlKind::kFrame) {
-            ::SendMessageW(FrameGroupBox(control), WM_SETFONT,
-                           reinterpret_cast<WPARAM>(dialogFont.get()), FALSE);
-        }
-    }
-    // The old fonts go only now that no control uses them.
-    dialogFont_ = std::move(dialogFont);
-    logFont_ = std::move(logFont);
-
-    for (const ControlEntry& entry : ControlTable()) {
-        PlaceControl(Control(entry.id), entry, dpi);
-    }
-    KeepLabelsBesideTheirBoxes();
+    controls_->LayOut(dpi);
 
     bigIcon_ = LoadProgramIcon(instance_, ::GetSystemMetricsForDpi(SM_CXICON, dpi));
     smallIcon_ = LoadProgramIcon(instance_, ::GetSystemMetricsForDpi(SM_CXSMICON, dpi));
@@ -404,18 +278,7 @@ LRESULT CALLBACK MainWindow::CredentialBoxProc(HWND box, UINT message, WPARAM wP
 // Read-only edit controls ask for their colours with this message, labels and check boxes too.
 // Null leaves a control to the default colours.
 HBRUSH MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
-    int colour = -1;
-    if (control == Control(ControlId::txtDomain) || control == Control(ControlId::txtWebSite)) {
-        colour = COLOR_INACTIVEBORDER;
-    } else if (control == Control(ControlId::txtInfo)) {
-        // The log is read-only too, but keeps the background of an ordinary text box.
-        colour = COLOR_WINDOW;
-    } else {
-        return nullptr;
-    }
-    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    ::SetBkColor(dc, ::GetSysColor(colour));
-    return ::GetSysColorBrush(colour);
+    return controls_ ? controls_->SetColours(dc, control) : nullptr;
 }
 
 // A window that does its own dialog keys keeps its focus itself: remember the focused control
@@ -457,8 +320,9 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
 void MainWindow::OnNcDestroy() {
     ::SetWindowLongPtrW(Handle(), GWLP_USERDATA, 0);
     static_cast<void>(window_.release());  // the system has destroyed it
-    controls_.fill(nullptr);
-    tooltip_ = nullptr;
+    if (controls_) {
+        controls_->ForgetControls();
+    }
     focusBeforeDeactivation_ = nullptr;
 }
 

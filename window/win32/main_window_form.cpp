@@ -80,7 +80,7 @@ CheckValue MainWindow::AdvancedValue() const {
 
 void MainWindow::ShowAdvancedFrame(bool visible) {
     if (visible) {
-        NameTheLog();
+        controls_->NameTheLog();
     }
     ::ShowWindow(Control(ControlId::frameHidden), visible ? SW_SHOWNA : SW_HIDE);
 }
