@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -24,6 +26,20 @@ void InitCommonControlsOnce() {
     classes.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     if (!::InitCommonControlsEx(&classes)) {
         ThrowLastError(u"InitCommonControlsEx");
+    }
+}
+
+// The system colour of a control's background where its kind sets one; none leaves the
+// control to the default colours.
+std::optional<int> BackgroundColourOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::kReadOnlyTextBox:
+            return COLOR_INACTIVEBORDER;
+        case ControlKind::kLogBox:
+            // Read-only too, but with the background of an ordinary text box.
+            return COLOR_WINDOW;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -153,18 +169,19 @@ void ControlSet::KeepLabelsBesideTheirBoxes() {
 }
 
 HBRUSH ControlSet::SetColours(HDC dc, HWND control) const {
-    int colour = -1;
-    if (control == Control(ControlId::txtDomain) || control == Control(ControlId::txtWebSite)) {
-        colour = COLOR_INACTIVEBORDER;
-    } else if (control == Control(ControlId::txtInfo)) {
-        // The log is read-only too, but keeps the background of an ordinary text box.
-        colour = COLOR_WINDOW;
-    } else {
+    const std::span<const ControlEntry> table = ControlTable();
+    const auto entry = std::ranges::find_if(
+        table, [&](const ControlEntry& candidate) { return Control(candidate.id) == control; });
+    if (control == nullptr || entry == table.end()) {
+        return nullptr;
+    }
+    const std::optional<int> background = BackgroundColourOf(entry->kind);
+    if (!background) {
         return nullptr;
     }
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    ::SetBkColor(dc, ::GetSysColor(colour));
-    return ::GetSysColorBrush(colour);
+    ::SetBkColor(dc, ::GetSysColor(*background));
+    return ::GetSysColorBrush(*background);
 }
 
 // The log has no label to take its name from: it gets one when it first comes into view, which

@@ -1,6 +1,6 @@
 // The controls of the main window, built from the control table alone: created in the table's
 // order inside the window and its frames, stacked for the dialog keys and screen readers, laid
-// out with their fonts at the window's DPI, given their tooltips and coloured.
+// out with their fonts at the window's DPI, given their tooltips, and coloured by their kind.
 // The controls and the tooltip are children of the window and go with it; the fonts they use
 // are owned here and must outlive them.
 #pragma once
@@ -30,8 +30,8 @@ class ControlSet {
     // Gives every control its font, place and size at `dpi`.
     void LayOut(UINT dpi);
 
-    // Sets in `dc` the text and background colours of `control`, and returns its background
-    // brush; null where it keeps the default colours.
+    // Sets in `dc` the text and background colours that `control`'s kind gives it, and returns
+    // its background brush; null where its kind keeps the default colours.
     HBRUSH SetColours(HDC dc, HWND control) const;
 
     // Gives the log its accessible name, the first time it comes into view.

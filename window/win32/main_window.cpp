@@ -275,8 +275,8 @@ LRESULT CALLBACK MainWindow::CredentialBoxProc(HWND box, UINT message, WPARAM wP
     return ::DefSubclassProc(box, message, wParam, lParam);
 }
 
-// Read-only edit controls ask for their colours with this message, labels and check boxes too.
-// Null leaves a control to the default colours.
+// Read-only edit controls ask for their colours with this message, labels and check boxes too;
+// the control set colours each by its kind. Null leaves a control to the default colours.
 HBRUSH MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
     return controls_ ? controls_->SetColours(dc, control) : nullptr;
 }
