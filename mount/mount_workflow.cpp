@@ -15,8 +15,9 @@ namespace brisvane {
 
 namespace {
 
-// VB-compatible number of an out-of-memory failure, and the generic COM failure for any other
-// unexpected exception; both end in the handler's "Unhandled Error" report.
+// The error numbers of failures that are not workflow errors: 7, with "Out of memory", for an
+// allocation that failed, and the generic COM failure for any other unexpected exception; both
+// end in the handler's "Unhandled Error" report.
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kUnexpectedFailure = -2147467259;  // E_FAIL
 

@@ -60,7 +60,8 @@ bool VolumeDriveProbe::DriveInUse(TextView driveLetter) noexcept {
         }
         const std::wstring root = ToWide(drive) + L'\\';
         const QuietCriticalErrors quiet;
-        // A volume answers only when the drive exists and is ready, as IsReady requires.
+        // Only a drive that exists and is ready (with a medium in it, if removable) gives its
+        // volume information.
         return GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
                                      0) != FALSE;
     } catch (...) {

@@ -6,9 +6,8 @@
 
 namespace brisvane {
 
-// The drive that `path` names, as the scripting runtime's GetDriveName takes it: the letter and
-// colon at its start ("M:" of "M:\folder"), or the \\server\share of a UNC path; empty when the
-// text names no drive.
+// The drive that `path` names: the letter and colon at its start ("M:" of "M:\folder"), or the
+// \\server\share of a UNC path; empty when the text names no drive.
 TextView DriveNameOf(TextView path);
 
 class VolumeDriveProbe final : public DriveProbe {

@@ -18,7 +18,7 @@ using namespace texts;
 // pasted password or a long e-mail username is never cut.
 constexpr int kCredentialLimit = 256;
 
-constexpr std::array<ControlSpec, kControlCount> kControls{{
+constexpr std::array<ControlEntry, kControlCount> kControls{{
     {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
     {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, kCredentialLimit, kUsernameTooltip},
     {txtPasswd,
@@ -52,7 +52,7 @@ constexpr bool RowsAreInTabOrder() {
     }
     return true;
 }
-static_assert(RowsAreInTabOrder(), "SpecOf finds a control's row by its tab index");
+static_assert(RowsAreInTabOrder(), "EntryOf finds a control's row by its tab index");
 
 constexpr std::array<LabelledControl, 5> kLabels{{
     {Label1, txtUname},
@@ -89,11 +89,11 @@ constexpr bool NamesAControl(ControlId label) {
 
 }  // namespace
 
-std::span<const ControlSpec> ControlTable() {
+std::span<const ControlEntry> ControlTable() {
     return kControls;
 }
 
-const ControlSpec& SpecOf(ControlId id) {
+const ControlEntry& EntryOf(ControlId id) {
     return kControls.at(static_cast<std::size_t>(TabIndexOf(id)));
 }
 
@@ -108,7 +108,7 @@ std::span<const LabelledControl> LabelledControls() {
 std::array<ControlId, kControlCount> StackingOrder() {
     std::array<ControlId, kControlCount> order{};
     std::size_t next = 0;
-    for (const ControlSpec& entry : kControls) {
+    for (const ControlEntry& entry : kControls) {
         if (NamesAControl(entry.id)) {
             continue;  // placed with its control
         }

@@ -31,7 +31,8 @@ struct TwipsRect {
     int height;
 };
 
-struct ControlSpec {
+// One row of the table: one control.
+struct ControlEntry {
     ControlId id;  // also gives the tab index: id - 1000
     ControlKind kind;
     std::optional<ControlId> container;  // none: the window's client area
@@ -47,9 +48,10 @@ inline constexpr int kClientWidthTwips = 3705;
 inline constexpr int kDesignClientHeightTwips = 4905;
 
 // Every control, in tab order (ascending ID).
-std::span<const ControlSpec> ControlTable();
+std::span<const ControlEntry> ControlTable();
 
-const ControlSpec& SpecOf(ControlId id);
+// The row of control `id`.
+const ControlEntry& EntryOf(ControlId id);
 
 // The organisation's file servers (BRISVANE_FILE_SERVERS), compiled in with the lookup address
 // of the table above: the only servers the window's mount request maps a share on. Empty: no

@@ -35,8 +35,8 @@ std::int16_t OuterHeightShowing(FrameExtent frame) {
     return static_cast<std::int16_t>(rounded);
 }
 
-FormBehaviour::FormBehaviour(FormView& view, std::function<void()> btnOK_Click)
-    : view_(view), btnOK_Click_(std::move(btnOK_Click)) {}
+FormBehaviour::FormBehaviour(FormView& view, std::function<void()> mountRequest)
+    : view_(view), mountRequest_(std::move(mountRequest)) {}
 
 void FormBehaviour::Form_Load() {
     collapsedHeight_ = OuterHeightShowing(view_.CredentialFrame());
@@ -47,6 +47,10 @@ void FormBehaviour::Form_Load() {
     // Shown before the load ends: only a visible window can take the focus.
     view_.ShowWindow();
     view_.FocusUsername();
+}
+
+void FormBehaviour::btnOK_Click() {
+    mountRequest_();
 }
 
 void FormBehaviour::chkAdvanced_Click() {
@@ -71,7 +75,7 @@ void FormBehaviour::txtPasswd_KeyDown(std::uint16_t keyCode, std::uint16_t /*shi
 // The modifiers are not examined: Shift, Ctrl or Alt with Enter start the request too.
 void FormBehaviour::RunMountRequestOnEnter(std::uint16_t keyCode) {
     if (keyCode == kEnterKey) {
-        btnOK_Click_();
+        btnOK_Click();
     }
 }
 

@@ -1,5 +1,6 @@
 // What the main window does apart from the mount request and the log: loading, collapsing and
-// expanding around the advanced frame, Enter in the credential boxes, and closing.
+// expanding around the advanced frame, starting the mount request on OK and on Enter in the
+// credential boxes, and closing.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +19,12 @@ enum KeyModifier : std::uint16_t { kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
 
 class FormBehaviour {
   public:
-    // `btnOK_Click` runs one whole mount request and returns when it has ended.
-    FormBehaviour(FormView& view, std::function<void()> btnOK_Click);
+    // `mountRequest` runs one whole mount request and returns when it has ended.
+    FormBehaviour(FormView& view, std::function<void()> mountRequest);
 
     void Form_Load();
+    // A click on OK: runs the mount request, as Enter in either credential box does.
+    void btnOK_Click();
     void chkAdvanced_Click();
     void txtUname_KeyDown(std::uint16_t keyCode, std::uint16_t shift);
     void txtPasswd_KeyDown(std::uint16_t keyCode, std::uint16_t shift);
@@ -38,7 +41,7 @@ class FormBehaviour {
     void RunMountRequestOnEnter(std::uint16_t keyCode);
 
     FormView& view_;
-    std::function<void()> btnOK_Click_;
+    std::function<void()> mountRequest_;
     std::int16_t collapsedHeight_ = 0;
     std::int16_t expandedHeight_ = 0;
 };

@@ -14,14 +14,14 @@ namespace {
 class OrganisationTextsTest : public ::testing::Test {
   protected:
     // The window's domain box, as the workflow reads it.
-    OrganisationTextsTest() { world.form.domain = Text(SpecOf(ControlId::txtDomain).text); }
+    OrganisationTextsTest() { world.form.domain = Text(EntryOf(ControlId::txtDomain).text); }
     FakeWorld world;
 };
 
 TEST_F(OrganisationTextsTest, TheWindowShowsTheOrganisationsCaptionAndDomain) {
-    EXPECT_EQ(SpecOf(ControlId::frameCred).text, u"Acme Staff Sign-in");
-    EXPECT_EQ(SpecOf(ControlId::txtDomain).text, u"ACME-HQ");
-    EXPECT_EQ(SpecOf(ControlId::txtWebSite).text,
+    EXPECT_EQ(EntryOf(ControlId::frameCred).text, u"Acme Staff Sign-in");
+    EXPECT_EQ(EntryOf(ControlId::txtDomain).text, u"ACME-HQ");
+    EXPECT_EQ(EntryOf(ControlId::txtWebSite).text,
               u"https://intranet.acme.example/cs/servers/serversearch.asp");
 }
 

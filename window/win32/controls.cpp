@@ -57,7 +57,7 @@ Win32Class ClassOf(ControlKind kind) {
     return {nullptr, 0, 0};
 }
 
-void ApplyInputSettings(HWND control, const ControlSpec& entry) {
+void ApplyInputSettings(HWND control, const ControlEntry& entry) {
     if (entry.characterLimit > 0) {
         // Typed and pasted text alike is cut at the limit.
         ::SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(entry.characterLimit), 0);
@@ -84,7 +84,7 @@ int WindowHeight(HWND window) {
 
 }  // namespace
 
-HWND CreateControl(const ControlSpec& entry, HWND container, HINSTANCE instance) {
+HWND CreateControl(const ControlEntry& entry, HWND container, HINSTANCE instance) {
     if (entry.kind == ControlKind::kFrame) {
         return CreateFrame(container, static_cast<int>(entry.id), entry.text, instance);
     }
@@ -99,7 +99,7 @@ HWND CreateControl(const ControlSpec& entry, HWND container, HINSTANCE instance)
     return control;
 }
 
-void PlaceControl(HWND control, const ControlSpec& entry, UINT dpi) {
+void PlaceControl(HWND control, const ControlEntry& entry, UINT dpi) {
     const PixelRect place = TwipsToPixels(entry.twips, static_cast<int>(dpi));
     if (entry.kind != ControlKind::kDropDownCombo) {
         ::MoveWindow(control, place.x, place.y, place.width, place.height, TRUE);

@@ -11,10 +11,10 @@ namespace brisvane::win32 {
 // class and styles of its kind, its initial text and its input settings: character limit,
 // password character, no input-method editor, unlimited log. Frames start hidden; the caller
 // places every control and shows the frames.
-HWND CreateControl(const ControlSpec& entry, HWND container, HINSTANCE instance);
+HWND CreateControl(const ControlEntry& entry, HWND container, HINSTANCE instance);
 
 // Moves and sizes a control to its rectangle in twips at `dpi`. Call it after the control's
 // font is set: a drop-down combo's height follows from its font.
-void PlaceControl(HWND control, const ControlSpec& entry, UINT dpi);
+void PlaceControl(HWND control, const ControlEntry& entry, UINT dpi);
 
 }  // namespace brisvane::win32

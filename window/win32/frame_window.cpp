@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "win32/window_class.h"
 #include "window/win32/last_error.h"
 #include "window/win32/wide_text.h"
 
@@ -37,24 +38,6 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-void RegisterFrameClassOnce(HINSTANCE instance) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (::GetClassInfoExW(instance, kFrameClass, &existing)) {
-        return;
-    }
-    WNDCLASSEXW frameClass{};
-    frameClass.cbSize = sizeof(frameClass);
-    frameClass.lpfnWndProc = FrameProc;
-    frameClass.hInstance = instance;
-    frameClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    frameClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
-    frameClass.lpszClassName = kFrameClass;
-    if (::RegisterClassExW(&frameClass) == 0) {
-        ThrowLastError(u"RegisterClassExW (frame)");
-    }
-}
-
 // A group box reads "&" as the mark of an access key, and no caption carries one: an "&" of
 // the caption (an organisation's "A&M", say) is doubled to show as itself.
 std::wstring GroupBoxText(TextView caption) {
@@ -71,7 +54,7 @@ std::wstring GroupBoxText(TextView caption) {
 }  // namespace
 
 HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
-    RegisterFrameClassOnce(instance);
+    RegisterWindowClassOnce(DialogWindowClass(instance, kFrameClass, FrameProc));
     const std::wstring text = ToWide(caption);
     HWND frame = ::CreateWindowExW(
         WS_EX_CONTROLPARENT, kFrameClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,

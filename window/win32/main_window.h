@@ -1,11 +1,11 @@
-// frmMount, the program's one window, as a native Win32 window. It builds itself from the
-// control table, turns messages into calls on its behaviour and on the mount request, and
-// gives both the window operations they need. Everything it decides lives in FormBehaviour.
+// frmMount, the program's one window, as a native Win32 window. Its controls are a ControlSet,
+// built from the control table; the window turns messages into calls on its behaviour and on
+// the mount request (main_window.cpp), and gives both the operations they need on the window
+// and its controls (main_window_form.cpp). Everything it decides lives in FormBehaviour.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <exception>
 #include <optional>
 
@@ -14,6 +14,7 @@
 #include "window/control_ids.h"
 #include "window/form_behaviour.h"
 #include "window/form_view.h"
+#include "window/win32/control_set.h"
 #include "window/win32/edit_log_box.h"
 #include "window/win32/system_services.h"
 
@@ -89,11 +90,7 @@ class MainWindow final : public FormView, public MountForm {
     // Reports an error that escaped a handler and ends the program.
     void EndAfterFailure(const std::exception_ptr& failure) noexcept;
 
-    void CreateControls();
-    void StackControls();
-    void KeepLabelsBesideTheirBoxes();
-    void NameTheLog();
-    void AddTooltips();
+    void SubclassCredentialBoxes();
     void RemoveSizingFromSystemMenu();
     void ApplyDpi(UINT dpi);
     // The window's outer size at the current DPI: the fixed client width, and the outer height
@@ -106,12 +103,8 @@ class MainWindow final : public FormView, public MountForm {
     HINSTANCE instance_;
     WindowServices services_;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
-    UniqueFont dialogFont_;
-    UniqueFont logFont_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
-    std::array<HWND, kControlCount> controls_{};  // children: destroyed with the window
-    HWND tooltip_ = nullptr;                      // owned by the window, destroyed with it
     HWND focusBeforeDeactivation_ = nullptr;
     std::optional<std::int16_t> outerHeightTwips_;
     bool centred_ = false;
@@ -121,8 +114,8 @@ class MainWindow final : public FormView, public MountForm {
     std::optional<SystemMessageBoxes> systemBoxes_;
     SystemClock systemClock_;
     FormBehaviour behaviour_;
-    // COM on this thread from the log's naming on, for as long as the window lives.
-    std::optional<ComApartment> com_;
+    // Outlives the window, whose controls use its fonts until they go with it.
+    std::optional<ControlSet> controls_;
     // Last, so that it is destroyed first: nothing the window uses goes before it.
     UniqueAttachedWindow window_;
 };

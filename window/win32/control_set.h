@@ -1,0 +1,58 @@
+// The controls of the main window, built from the control table alone: created in the table's
+// order inside the window and its frames, stacked for the dialog keys and screen readers, laid
+// out with their fonts at the window's DPI, given their tooltips, and coloured by their kind.
+// The controls and the tooltip are children of the window and go with it; the fonts they use
+// are owned here and must outlive them.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <optional>
+
+#include "services/win32_owners.h"
+#include "window/control_ids.h"
+
+namespace brisvane::win32 {
+
+class ControlSet {
+  public:
+    // Creates every control of the table in `window` and its frames, stacked and with their
+    // tooltips. Only the credential frame is in view; LayOut places and sizes them all.
+    ControlSet(HWND window, HINSTANCE instance);
+    // The controls' handles are shared with the window that holds them.
+    ControlSet(const ControlSet&) = delete;
+    ControlSet& operator=(const ControlSet&) = delete;
+
+    // Null once the window has been destroyed.
+    HWND Control(ControlId id) const;
+
+    // Gives every control its font, place and size at `dpi`.
+    void LayOut(UINT dpi);
+
+    // Sets in `dc` the text and background colours that `control`'s kind gives it, and returns
+    // its background brush; null where its kind keeps the default colours.
+    HBRUSH SetColours(HDC dc, HWND control) const;
+
+    // Gives the log its accessible name, the first time it comes into view.
+    void NameTheLog();
+
+    // The system has destroyed the controls with the window.
+    void ForgetControls() noexcept;
+
+  private:
+    void CreateControls(HWND window);
+    void StackControls();
+    void KeepLabelsBesideTheirBoxes();
+    void AddTooltips(HWND window);
+
+    HINSTANCE instance_;
+    std::array<HWND, kControlCount> controls_{};  // children: destroyed with the window
+    HWND tooltip_ = nullptr;                      // owned by the window, destroyed with it
+    UniqueFont dialogFont_;
+    UniqueFont logFont_;
+    // COM on this thread from the log's naming on, for as long as the controls live.
+    std::optional<ComApartment> com_;
+};
+
+}  // namespace brisvane::win32
