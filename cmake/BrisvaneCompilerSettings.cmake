@@ -2,7 +2,25 @@
 # Warnings become errors where CMAKE_COMPILE_WARNING_AS_ERROR is on: in the presets and in CI,
 # not for everyone who builds the source with another compiler or build type.
 
+# What every Windows target compiles with: the wide (UTF-16) API, windows.h without its rarely
+# used parts and without the min and max macros, and the declarations of Windows 10. A program
+# whose entry point is wmain or wWinMain sets the target property BRISVANE_WIDE_ENTRY_POINT, and
+# MinGW then links the wide start-up code.
+if(WIN32)
+    add_library(brisvane_windows INTERFACE)
+    target_compile_definitions(brisvane_windows INTERFACE
+        UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX WINVER=0x0A00 _WIN32_WINNT=0x0A00)
+    if(MINGW)
+        target_link_options(brisvane_windows INTERFACE
+            "$<$<BOOL:$<TARGET_PROPERTY:BRISVANE_WIDE_ENTRY_POINT>>:-municode>")
+    endif()
+endif()
+
+# The project's compiler settings for one of its targets, the Windows ones included.
 function(brisvane_target_settings target)
+    if(WIN32)
+        target_link_libraries(${target} PRIVATE brisvane_windows)
+    endif()
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 /utf-8 /permissive-)
     else()

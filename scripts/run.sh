@@ -11,7 +11,7 @@ source scripts/lib/packages.sh
 
 ensure_packages cmake ninja-build googletest mingw-w64 wine wine64 xvfb xauth
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target brisvane-demo
+cmake --build --preset windows --target brisvane_demo
 demo=build/windows/demo
 
 if [ -n "${DISPLAY:-}" ]; then

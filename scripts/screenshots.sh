@@ -13,6 +13,6 @@ ensure_packages cmake ninja-build googletest mingw-w64 wine wine64 xvfb xauth im
 
 folder="$(realpath -m "${1:-docs/screenshots}")"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target brisvane brisvane-demo
+cmake --build --preset windows --target brisvane brisvane_demo
 scripts/wine-session.sh scripts/lib/capture-window.sh build/windows/window/brisvane.exe "$folder"
 scripts/wine-session.sh scripts/lib/demo-session.sh build/windows/demo "$folder"
