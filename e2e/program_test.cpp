@@ -12,13 +12,14 @@
 
 #include "demo/demo_settings.h"
 #include "program_driver.h"
-#include "services/win32_owners.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
 #include "tests/services/test_folders.h"
+#include "win32/module_path.h"
+#include "win32/owners.h"
 #include "window/twips.h"
 
 namespace brisvane {
@@ -102,8 +103,7 @@ struct Outcome {
 class ProgramTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(standins::RegisterTestProvider(testing::ProgramFolder() +
-                                                 L"brisvane-test-provider.dll"),
+        ASSERT_EQ(standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll"),
                   ERROR_SUCCESS);
     }
     static void TearDownTestSuite() { standins::UnregisterTestProvider(); }
@@ -153,7 +153,7 @@ class ProgramTest : public ::testing::Test {
         ASSERT_EQ(standins::DefineWineDrive(letter, folder), ERROR_SUCCESS);
     }
 
-    ProgramDriver& StartTheProgram(const std::wstring& program = testing::ProgramFolder() +
+    ProgramDriver& StartTheProgram(const std::wstring& program = ProgramFolder() +
                                                                  L"brisvane.exe") {
         program_.emplace(program);
         return *program_;
@@ -529,10 +529,9 @@ TEST_F(ProgramTest, LoadsNoDllFromItsOwnFolder) {
     const std::vector<std::wstring> planted = {L"winhttp", L"mpr"};
     const std::wstring folder = testing::TempFolder(L"brisvane-e2e-downloads") + L"\\";
     const std::wstring program = folder + L"brisvane.exe";
-    ASSERT_TRUE(
-        CopyFileW((testing::ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
     for (const std::wstring& dll : planted) {
-        ASSERT_TRUE(CopyFileW((testing::ProgramFolder() + L"planted\\planted.dll").c_str(),
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"planted\\planted.dll").c_str(),
                               (folder + dll + L".dll").c_str(), FALSE));
         DeleteFileW((folder + dll + L".dll.loaded").c_str());
     }

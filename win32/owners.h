@@ -1,18 +1,23 @@
-// Owners of the Windows handles and buffers that the program, its tests and the stand-ins use:
-// one move-only owner per kind, each releasing its resource with the function that kind
-// requires. Handles the system owns have none: child windows die with their parent, system
-// colour brushes and shared icons are never freed.
-// An owner holds a real handle or null; a function that reports failure with
-// INVALID_HANDLE_VALUE goes through OwnFileHandle, so that value never reaches an owner.
+// Owners of the Windows handles and buffers that the program, its tests, the stand-ins, the demo
+// and the benchmarks use: one move-only owner per kind, each releasing its resource with the
+// function that kind requires. Handles the system owns have none: child windows die with their
+// parent, system colour brushes and shared icons are never freed. An owner holds a real handle or
+// null; a function that reports failure with INVALID_HANDLE_VALUE goes through OwnFileHandle, so
+// that value never reaches an owner.
 #pragma once
 
+// Winsock 2 before windows.h, which would otherwise bring the first Winsock's declarations.
+#include <winsock2.h>
+// Then the rest, in the order that clang-format keeps.
 #include <objbase.h>
 #include <unknwn.h>
 #include <windows.h>
 #include <winhttp.h>
 
 #include <memory>
+#include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace brisvane {
 
@@ -63,6 +68,28 @@ struct IconDestroyer {
 struct ScreenDcReleaser {
     void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
 };
+struct MemoryDcDeleter {
+    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+struct BitmapDeleter {
+    void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
+};
+struct BrushDeleter {
+    void operator()(HBRUSH brush) const noexcept { DeleteObject(brush); }
+};
+struct ProcessHeapFreer {
+    void operator()(void* memory) const noexcept { HeapFree(GetProcessHeap(), 0, memory); }
+};
+// Ends the process if it still runs, waits a while for it to go, and closes the handle.
+struct ProcessEnder {
+    void operator()(HANDLE process) const noexcept {
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 10'000);
+        }
+        CloseHandle(process);
+    }
+};
 struct ComReleaser {
     void operator()(IUnknown* object) const noexcept { object->Release(); }
 };
@@ -94,6 +121,17 @@ using UniqueRegion = std::unique_ptr<std::remove_pointer_t<HRGN>, detail::Region
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, detail::IconDestroyer>;
 // The device context of the whole screen, from GetDC(nullptr).
 using UniqueScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::ScreenDcReleaser>;
+// A memory device context, from CreateCompatibleDC.
+using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::MemoryDcDeleter>;
+// A bitmap the program made (CreateDIBSection); destroy the DC it is selected into first.
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, detail::BitmapDeleter>;
+// A brush the program made (CreateSolidBrush).
+using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, detail::BrushDeleter>;
+
+// Narrow text that a function allocated on the process heap (Wine's wine_get_unix_file_name).
+using UniqueProcessHeapText = std::unique_ptr<char, detail::ProcessHeapFreer>;
+// A process this one started, ended with it when it still runs (see ProcessEnder).
+using UniqueChildProcess = std::unique_ptr<void, detail::ProcessEnder>;
 
 // One reference to a COM object.
 template <typename Interface>
@@ -117,6 +155,46 @@ class ComApartment {
 
   private:
     bool initialised_;
+};
+
+// A Winsock socket; INVALID_SOCKET when it holds none.
+class UniqueSocket {
+  public:
+    UniqueSocket() = default;
+    explicit UniqueSocket(SOCKET socket) noexcept : socket_(socket) {}
+    ~UniqueSocket() {
+        if (socket_ != INVALID_SOCKET) {
+            closesocket(socket_);
+        }
+    }
+    UniqueSocket(UniqueSocket&& other) noexcept
+        : socket_(std::exchange(other.socket_, INVALID_SOCKET)) {}
+    UniqueSocket& operator=(UniqueSocket&& other) noexcept {
+        std::swap(socket_, other.socket_);
+        return *this;
+    }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+
+    SOCKET get() const noexcept { return socket_; }
+    explicit operator bool() const noexcept { return socket_ != INVALID_SOCKET; }
+
+  private:
+    SOCKET socket_ = INVALID_SOCKET;
+};
+
+// Winsock 2.2 for as long as the owner lives; std::system_error when it cannot start.
+class WinsockSession {
+  public:
+    WinsockSession() {
+        WSADATA data{};
+        if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
+            throw std::system_error(error, std::system_category(), "WSAStartup");
+        }
+    }
+    ~WinsockSession() { WSACleanup(); }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
 };
 
 inline UniqueScreenDc GetScreenDc() {

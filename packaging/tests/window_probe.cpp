@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "e2e/program_driver.h"
-#include "services/wide_text.h"
+#include "win32/text.h"
 
 namespace {
 

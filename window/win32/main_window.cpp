@@ -6,6 +6,8 @@
 #include <string>
 
 #include "mount/member_texts.h"
+#include "win32/error.h"
+#include "win32/window_text.h"
 #include "window/control_table.h"
 #include "window/fatal_error.h"
 #include "window/twips.h"
@@ -14,8 +16,6 @@
 #include "window/win32/fatal_error_box.h"
 #include "window/win32/fonts.h"
 #include "window/win32/frame_window.h"
-#include "window/win32/last_error.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 
