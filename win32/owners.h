@@ -29,23 +29,13 @@ struct InternetCloser {
     decltype(&::WinHttpCloseHandle) close = nullptr;
     void operator()(HINTERNET handle) const noexcept { close(handle); }
 };
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-struct LibraryFreer {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-struct LocalFreer {
-    void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
-struct GlobalFreer {
-    void operator()(void* memory) const noexcept { GlobalFree(memory); }
-};
-struct WindowDestroyer {
-    void operator()(HWND window) const noexcept { DestroyWindow(window); }
+// For a handle that one function of one argument releases.
+template <auto Release>
+struct FunctionDeleter {
+    template <typename Handle>
+    void operator()(Handle handle) const noexcept {
+        Release(handle);
+    }
 };
 // For a window whose procedure reaches its C++ object through GWLP_USERDATA: the link is cut
 // before the window is destroyed, so that the messages of its destruction never reach an object
@@ -56,26 +46,8 @@ struct AttachedWindowDestroyer {
         DestroyWindow(window);
     }
 };
-struct FontDeleter {
-    void operator()(HFONT font) const noexcept { DeleteObject(font); }
-};
-struct RegionDeleter {
-    void operator()(HRGN region) const noexcept { DeleteObject(region); }
-};
-struct IconDestroyer {
-    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
-};
 struct ScreenDcReleaser {
     void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
-};
-struct MemoryDcDeleter {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-struct BitmapDeleter {
-    void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
-};
-struct BrushDeleter {
-    void operator()(HBRUSH brush) const noexcept { DeleteObject(brush); }
 };
 struct ProcessHeapFreer {
     void operator()(void* memory) const noexcept { HeapFree(GetProcessHeap(), 0, memory); }
@@ -99,34 +71,43 @@ struct ComReleaser {
 // A WinHTTP session, connection or request handle (made by WinHttpLibrary::Own).
 using UniqueInternet = std::unique_ptr<void, detail::InternetCloser>;
 // A kernel object handle (file, device, event).
-using UniqueHandle = std::unique_ptr<void, detail::HandleCloser>;
+using UniqueHandle = std::unique_ptr<void, detail::FunctionDeleter<&::CloseHandle>>;
 // An open registry key.
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, detail::KeyCloser>;
+using UniqueKey =
+    std::unique_ptr<std::remove_pointer_t<HKEY>, detail::FunctionDeleter<&::RegCloseKey>>;
 // A module loaded with LoadLibrary (a DLL of Windows: SystemLibrary).
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, detail::LibraryFreer>;
+using UniqueLibrary =
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, detail::FunctionDeleter<&::FreeLibrary>>;
 // Text that the system allocated with LocalAlloc (FormatMessage).
-using UniqueLocalText = std::unique_ptr<wchar_t, detail::LocalFreer>;
+using UniqueLocalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::LocalFree>>;
 // Text that WinHTTP hands out with GlobalAlloc (proxy settings).
-using UniqueGlobalText = std::unique_ptr<wchar_t, detail::GlobalFreer>;
+using UniqueGlobalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::GlobalFree>>;
 
 // A top-level window the program created.
-using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, detail::WindowDestroyer>;
+using UniqueWindow =
+    std::unique_ptr<std::remove_pointer_t<HWND>, detail::FunctionDeleter<&::DestroyWindow>>;
 // A window attached to its C++ object (see AttachedWindowDestroyer).
 using UniqueAttachedWindow =
     std::unique_ptr<std::remove_pointer_t<HWND>, detail::AttachedWindowDestroyer>;
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, detail::FontDeleter>;
+using UniqueFont =
+    std::unique_ptr<std::remove_pointer_t<HFONT>, detail::FunctionDeleter<&::DeleteObject>>;
 // A region the program made; SetWindowRgn takes it over on success.
-using UniqueRegion = std::unique_ptr<std::remove_pointer_t<HRGN>, detail::RegionDeleter>;
+using UniqueRegion =
+    std::unique_ptr<std::remove_pointer_t<HRGN>, detail::FunctionDeleter<&::DeleteObject>>;
 // An icon loaded at a size of our choosing (LoadImage without LR_SHARED).
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, detail::IconDestroyer>;
+using UniqueIcon =
+    std::unique_ptr<std::remove_pointer_t<HICON>, detail::FunctionDeleter<&::DestroyIcon>>;
 // The device context of the whole screen, from GetDC(nullptr).
 using UniqueScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::ScreenDcReleaser>;
 // A memory device context, from CreateCompatibleDC.
-using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, detail::MemoryDcDeleter>;
+using UniqueMemoryDc =
+    std::unique_ptr<std::remove_pointer_t<HDC>, detail::FunctionDeleter<&::DeleteDC>>;
 // A bitmap the program made (CreateDIBSection); destroy the DC it is selected into first.
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, detail::BitmapDeleter>;
+using UniqueBitmap =
+    std::unique_ptr<std::remove_pointer_t<HBITMAP>, detail::FunctionDeleter<&::DeleteObject>>;
 // A brush the program made (CreateSolidBrush).
-using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, detail::BrushDeleter>;
+using UniqueBrush =
+    std::unique_ptr<std::remove_pointer_t<HBRUSH>, detail::FunctionDeleter<&::DeleteObject>>;
 
 // Narrow text that a function allocated on the process heap (Wine's wine_get_unix_file_name).
 using UniqueProcessHeapText = std::unique_ptr<char, detail::ProcessHeapFreer>;
