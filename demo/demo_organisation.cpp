@@ -16,23 +16,17 @@
 #include <vector>
 
 #include "demo/demo_settings.h"
-#include "services/wide_text.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
+#include "win32/module_path.h"
+#include "win32/text.h"
 
 namespace {
 
 using namespace brisvane;
 using namespace std::chrono_literals;
-
-// A file beside this program.
-std::wstring Beside(std::wstring_view name) {
-    std::wstring path(MAX_PATH, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path.substr(0, path.find_last_of(L'\\') + 1) + std::wstring(name);
-}
 
 std::wstring TempFile(std::wstring_view name) {
     std::wstring path(MAX_PATH + 1, L'\0');
@@ -71,7 +65,7 @@ int Serve(const std::wstring& homeFolder) {
     }
     DeleteFileW(settings.journalPath.c_str());
     if (const LSTATUS status =
-            standins::RegisterTestProvider(Beside(L"brisvane-test-provider.dll"));
+            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
         status != ERROR_SUCCESS) {
         std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
         return 1;

@@ -11,8 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "services/wide_text.h"
 #include "testing/program_driver.h"
+#include "win32/module_path.h"
+#include "win32/text.h"
 
 namespace {
 
@@ -36,14 +37,8 @@ void Picture(const char* name, HWND window, const RECT& area) {
     std::getline(std::cin, taken);
 }
 
-std::wstring Beside(const std::wstring& name) {
-    std::wstring path(MAX_PATH, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
-}
-
 int WalkThrough(const std::wstring& username, const std::wstring& password) {
-    ProgramDriver program(Beside(L"brisvane.exe"));
+    ProgramDriver program(ProgramFolder() + L"brisvane.exe");
     program.Type(ControlId::txtUname, username);
     program.Type(ControlId::txtPasswd, password);
     Picture("1-sign-in", program.Window(), AreaOf(program.Window()));

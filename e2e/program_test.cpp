@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "demo/demo_settings.h"
-#include "services/win32_owners.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
@@ -19,6 +18,8 @@
 #include "testing/program_driver.h"
 #include "testing/provider_fixture.h"
 #include "testing/test_folders.h"
+#include "win32/module_path.h"
+#include "win32/owners.h"
 #include "window/twips.h"
 
 namespace brisvane {
@@ -133,7 +134,7 @@ class ProgramTest : public testing::ProviderFixture {
         ASSERT_EQ(standins::DefineWineDrive(letter, folder), ERROR_SUCCESS);
     }
 
-    ProgramDriver& StartTheProgram(const std::wstring& program = testing::ProgramFolder() +
+    ProgramDriver& StartTheProgram(const std::wstring& program = ProgramFolder() +
                                                                  L"brisvane.exe") {
         program_.emplace(program);
         return *program_;
@@ -506,10 +507,9 @@ TEST_F(ProgramTest, LoadsNoDllFromItsOwnFolder) {
     const std::vector<std::wstring> planted = {L"winhttp", L"mpr"};
     const std::wstring folder = testing::TempFolder(L"brisvane-e2e-downloads") + L"\\";
     const std::wstring program = folder + L"brisvane.exe";
-    ASSERT_TRUE(
-        CopyFileW((testing::ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
     for (const std::wstring& dll : planted) {
-        ASSERT_TRUE(CopyFileW((testing::ProgramFolder() + L"planted\\planted.dll").c_str(),
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"planted\\planted.dll").c_str(),
                               (folder + dll + L".dll").c_str(), FALSE));
         DeleteFileW((folder + dll + L".dll.loaded").c_str());
     }

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "services/system_library.h"
-#include "services/wide_text.h"
+#include "win32/system_library.h"
+#include "win32/text.h"
 
 namespace brisvane {
 

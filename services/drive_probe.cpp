@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "services/wide_text.h"
+#include "win32/text.h"
 
 namespace brisvane {
 

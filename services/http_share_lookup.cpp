@@ -17,10 +17,10 @@
 #include "mount/member_texts.h"
 #include "services/proxy_logon.h"
 #include "services/response_text.h"
-#include "services/wide_text.h"
-#include "services/win32_owners.h"
-#include "services/windows_error.h"
 #include "services/winhttp_library.h"
+#include "win32/error.h"
+#include "win32/owners.h"
+#include "win32/text.h"
 
 namespace brisvane {
 
@@ -108,14 +108,14 @@ void BoundNextCall(const WinHttpLibrary& http, HINTERNET handle, const LookupLim
     if (!http.setTimeouts(handle, Milliseconds(deadline.Bound(limits.resolveTimeout, stage)),
                           Milliseconds(deadline.Bound(limits.connectTimeout, stage)),
                           Milliseconds(deadline.Bound(limits.sendTimeout, stage)), response)) {
-        throw WindowsError(GetLastError());
+        ThrowLastError(u"WinHttpSetTimeouts");
     }
     // The wait for the reply's headers has a time-out of its own (90 s on Windows); Wine's
     // synchronous send waits for them without one unless it is set.
     DWORD responseHeaders = static_cast<DWORD>(response);
     if (!http.setOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseHeaders,
                         sizeof(responseHeaders))) {
-        throw WindowsError(GetLastError());
+        ThrowLastError(u"WinHttpSetOption");
     }
 }
 
@@ -141,11 +141,11 @@ UniqueInternet OpenSession(const WinHttpLibrary& http, const ProxySetting& route
                   route.proxy.empty() ? WINHTTP_NO_PROXY_NAME : route.proxy.c_str(),
                   route.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : route.bypass.c_str(), 0));
     if (session == nullptr) {
-        throw WindowsError(GetLastError());
+        ThrowLastError(u"WinHttpOpen");
     }
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!http.setOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
-        throw WindowsError(GetLastError());
+        ThrowLastError(u"WinHttpSetOption");
     }
     return session;
 }
@@ -363,7 +363,7 @@ DWORD StatusOf(const WinHttpLibrary& http, HINTERNET request) {
     DWORD size = sizeof(status);
     if (!http.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        throw WindowsError(GetLastError());
+        ThrowLastError(u"WinHttpQueryHeaders");
     }
     return status;
 }
@@ -410,6 +410,8 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
         std::wstring url = ToWide(address);
         const std::optional<Target> lookup = CrackAddress(http, url);
         if (!lookup) {
+            // The lookup address is the organisation's setting, not the program's own call: the
+            // report carries WinHTTP's text for what is wrong with it, without the call's name.
             throw WindowsError(GetLastError());
         }
         const UniqueInternet session =
@@ -419,7 +421,7 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
         const UniqueInternet connection =
             http.Own(http.connect(session.get(), lookup->host.c_str(), lookup->port, 0));
         if (connection == nullptr) {
-            throw WindowsError(GetLastError());
+            ThrowLastError(u"WinHttpConnect");
         }
 
         std::wstring target = lookup->pathAndQuery;
@@ -470,12 +472,12 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
             connection, form != nullptr ? L"POST" : L"GET", target.c_str(), nullptr,
             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
         if (request == nullptr) {
-            throw WindowsError(GetLastError());
+            ThrowLastError(u"WinHttpOpenRequest");
         }
         DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
         if (!http.setOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
                             sizeof(noRedirects))) {
-            throw WindowsError(GetLastError());
+            ThrowLastError(u"WinHttpSetOption");
         }
 
         BoundNextCall(http, request.get(), limits_, deadline, Stage::kReaching);

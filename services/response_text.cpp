@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "services/wide_text.h"
+#include "win32/text.h"
 
 namespace brisvane {
 

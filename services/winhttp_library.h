@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "services/system_library.h"
-#include "services/win32_owners.h"
+#include "win32/owners.h"
+#include "win32/system_library.h"
 
 namespace brisvane {
 

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include "win32/owners.h"
+
 namespace brisvane::standins {
 
 namespace {
@@ -26,44 +28,6 @@ constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 [[noreturn]] void ThrowSocketError(const char* what) {
     throw std::system_error(WSAGetLastError(), std::system_category(), what);
 }
-
-class UniqueSocket {
-  public:
-    UniqueSocket() = default;
-    explicit UniqueSocket(SOCKET socket) noexcept : socket_(socket) {}
-    ~UniqueSocket() {
-        if (socket_ != INVALID_SOCKET) {
-            closesocket(socket_);
-        }
-    }
-    UniqueSocket(UniqueSocket&& other) noexcept
-        : socket_(std::exchange(other.socket_, INVALID_SOCKET)) {}
-    UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-        std::swap(socket_, other.socket_);
-        return *this;
-    }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-
-    SOCKET get() const noexcept { return socket_; }
-    explicit operator bool() const noexcept { return socket_ != INVALID_SOCKET; }
-
-  private:
-    SOCKET socket_ = INVALID_SOCKET;
-};
-
-class WinsockSession {
-  public:
-    WinsockSession() {
-        WSADATA data{};
-        if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
-            throw std::system_error(error, std::system_category(), "WSAStartup");
-        }
-    }
-    ~WinsockSession() { WSACleanup(); }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-};
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

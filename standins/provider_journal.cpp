@@ -3,8 +3,8 @@
 #include <array>
 #include <stdexcept>
 
-#include "services/wide_text.h"
-#include "services/win32_owners.h"
+#include "win32/owners.h"
+#include "win32/text.h"
 
 namespace brisvane::standins {
 

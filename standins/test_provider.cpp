@@ -17,6 +17,7 @@ extern "C" {
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
+#include "win32/module_path.h"
 
 namespace {
 
@@ -83,18 +84,7 @@ std::wstring OwnPath() {
             reinterpret_cast<LPCWSTR>(&OwnPath), &self)) {
         return {};
     }
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return brisvane::ModulePath(self);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace brisvane::standins {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace brisvane::standins {
 
@@ -30,10 +30,6 @@ struct WineUnixDrive {
 // IOCTL_MOUNTMGR_DEFINE_UNIX_DRIVE, a Wine extension of the mount manager.
 constexpr DWORD kDefineUnixDrive =
     CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-
-struct ProcessHeapFreer {
-    void operator()(char* memory) const noexcept { HeapFree(GetProcessHeap(), 0, memory); }
-};
 
 // wine_get_unix_file_name: Wine's kernel32 export that maps a Windows path to the Unix one.
 using UnixFileName = char*(CDECL*)(LPCWSTR);
@@ -81,7 +77,7 @@ DWORD DefineWineDrive(wchar_t letter, const std::wstring& folder) {
         return ERROR_NOT_SUPPORTED;
     }
     const auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(entry));
-    const std::unique_ptr<char, ProcessHeapFreer> unixPath(unixFileName(folder.c_str()));
+    const UniqueProcessHeapText unixPath(unixFileName(folder.c_str()));
     if (unixPath == nullptr) {
         return ERROR_PATH_NOT_FOUND;
     }

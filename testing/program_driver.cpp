@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace brisvane::testing {
 
@@ -20,16 +20,6 @@ constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr int kBoxPromptId = 0xFFFF;
 // How long one message to the program may take to be answered.
 constexpr UINT kAnswerMs = 10'000;
-
-// Memory device contexts and bitmaps, for the icon comparison below.
-struct DcDeleter {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-struct BitmapDeleter {
-    void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
-};
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
 
 // Sends a message to a window of the program and waits for the answer: a window of another
 // process answers only while its thread takes messages, so a program that is stuck raises an
@@ -145,11 +135,6 @@ class Picture {
     }
 
   private:
-    struct BrushDeleter {
-        void operator()(HBRUSH brush) const noexcept { DeleteObject(brush); }
-    };
-    using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter>;
-
     SIZE size_;
     void* bits_ = nullptr;  // owned by bitmap_
     UniqueBitmap bitmap_;   // destroyed after the DC it is selected into
@@ -195,14 +180,6 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         std::this_thread::sleep_for(50ms);
     }
     return true;
-}
-
-void ProcessEnder::operator()(HANDLE process) const noexcept {
-    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 10'000);
-    }
-    CloseHandle(process);
 }
 
 ProgramDriver::ProgramDriver(const std::wstring& program) {

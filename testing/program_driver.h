@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "win32/owners.h"
 #include "window/control_ids.h"
 
 namespace brisvane::testing {
@@ -33,12 +34,6 @@ struct SeenMessageBox {
     std::wstring text;  // the prompt, line breaks as CR LF
     BoxIcon icon = BoxIcon::kNone;
 };
-
-// Ends the program it owns, if it still runs, and closes the handle.
-struct ProcessEnder {
-    void operator()(HANDLE process) const noexcept;
-};
-using RunningProgram = std::unique_ptr<void, ProcessEnder>;
 
 class ProgramDriver {
   public:
@@ -79,7 +74,7 @@ class ProgramDriver {
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds patience = kPatience) const;
 
   private:
-    RunningProgram process_;
+    UniqueChildProcess process_;  // ended with the driver if it still runs
     DWORD processId_ = 0;
     HWND window_ = nullptr;
 };

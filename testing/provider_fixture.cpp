@@ -2,6 +2,7 @@
 
 #include "standins/test_provider_settings.h"
 #include "testing/test_folders.h"
+#include "win32/module_path.h"
 
 namespace brisvane {
 

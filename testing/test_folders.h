@@ -27,11 +27,4 @@ inline std::wstring TempFolder(const std::wstring& name) {
     return path;
 }
 
-// The folder that holds this test program.
-inline std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 }  // namespace brisvane::testing

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "mount/text.h"
-#include "services/wide_text.h"
-#include "window/win32/last_error.h"
+#include "win32/error.h"
+#include "win32/text.h"
 
 namespace brisvane::win32 {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <exception>
 #include <optional>
 
-#include "services/wide_text.h"
 #include "testing/program_driver.h"
+#include "win32/text.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winnetwk.h>
 
 #include <algorithm>
 #include <string>
@@ -13,13 +14,15 @@
 
 #include "mount/mount_error_report.h"
 #include "services/drive_probe.h"
-#include "services/wide_text.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
 #include "testing/fakes.h"
 #include "testing/provider_fixture.h"
 #include "testing/test_folders.h"
+#include "win32/module_path.h"
+#include "win32/system_library.h"
+#include "win32/text.h"
 
 namespace brisvane {
 namespace {
@@ -32,16 +35,9 @@ constexpr TextView kPassword = u"p\u00E4ss \u20AC\u0416\U0001D11E\"'\\";
 
 // WNetCancelConnection2W, reached like the mapping call reaches mpr.dll: loaded for the call.
 DWORD CancelConnection(const std::wstring& localName) {
-    using CancelConnection2W = DWORD(WINAPI*)(LPCWSTR, DWORD, BOOL);
-    const HMODULE mpr = LoadLibraryW(L"mpr.dll");
-    if (mpr == nullptr) {
-        return GetLastError();
-    }
-    const auto cancel = reinterpret_cast<CancelConnection2W>(
-        reinterpret_cast<void (*)()>(GetProcAddress(mpr, "WNetCancelConnection2W")));
-    const DWORD result = cancel != nullptr ? cancel(localName.c_str(), 0, TRUE) : GetLastError();
-    FreeLibrary(mpr);
-    return result;
+    const SystemLibrary mpr(L"mpr.dll");
+    const auto cancel = mpr.Find<decltype(&::WNetCancelConnection2W)>("WNetCancelConnection2W");
+    return cancel(localName.c_str(), 0, TRUE);
 }
 
 class DriveMappingTest : public testing::ProviderFixture {

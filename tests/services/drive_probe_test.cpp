@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "services/wide_text.h"
 #include "standins/wine_drive.h"
 #include "testing/test_folders.h"
+#include "win32/text.h"
 
 namespace brisvane {
 namespace {

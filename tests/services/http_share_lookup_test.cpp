@@ -16,12 +16,12 @@
 #include "mount/share_locator.h"
 #include "mount/workflow_error.h"
 #include "services/proxy_logon.h"
-#include "services/wide_text.h"
-#include "services/win32_owners.h"
-#include "services/windows_error.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "testing/fakes.h"
+#include "win32/error.h"
+#include "win32/owners.h"
+#include "win32/text.h"
 
 namespace brisvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "mount/build_settings.h"
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 #include "window_test_support.h"
 
 namespace brisvane::testing {

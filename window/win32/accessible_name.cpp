@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "services/win32_owners.h"
-#include "window/win32/wide_text.h"
+#include "win32/owners.h"
+#include "win32/window_text.h"
 
 namespace brisvane::win32 {
 

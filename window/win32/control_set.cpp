@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "mount/member_texts.h"
+#include "win32/error.h"
+#include "win32/window_text.h"
 #include "window/control_table.h"
 #include "window/win32/accessible_name.h"
 #include "window/win32/controls.h"
 #include "window/win32/fonts.h"
 #include "window/win32/frame_window.h"
-#include "window/win32/last_error.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 

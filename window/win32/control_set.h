@@ -10,7 +10,7 @@
 #include <array>
 #include <optional>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 #include "window/control_ids.h"
 
 namespace brisvane::win32 {

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "win32/error.h"
+#include "win32/window_text.h"
 #include "window/twips.h"
 #include "window/win32/frame_window.h"
-#include "window/win32/last_error.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 

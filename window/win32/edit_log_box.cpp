@@ -1,6 +1,6 @@
 #include "window/win32/edit_log_box.h"
 
-#include "window/win32/wide_text.h"
+#include "win32/window_text.h"
 
 namespace brisvane::win32 {
 

@@ -1,8 +1,8 @@
 #include "window/win32/fatal_error_box.h"
 
 #include "mount/member_texts.h"
+#include "win32/window_text.h"
 #include "window/fatal_error.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 

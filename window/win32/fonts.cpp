@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "window/win32/last_error.h"
+#include "win32/error.h"
 
 namespace brisvane::win32 {
 

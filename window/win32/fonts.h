@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace brisvane::win32 {
 

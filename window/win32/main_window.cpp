@@ -6,14 +6,14 @@
 #include <string>
 
 #include "mount/member_texts.h"
+#include "win32/error.h"
 #include "win32/window_class.h"
+#include "win32/window_text.h"
 #include "window/control_table.h"
 #include "window/fatal_error.h"
 #include "window/twips.h"
 #include "window/win32/control_set.h"
 #include "window/win32/fatal_error_box.h"
-#include "window/win32/last_error.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 

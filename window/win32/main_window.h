@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "mount/mount_workflow.h"
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 #include "window/control_ids.h"
 #include "window/form_behaviour.h"
 #include "window/form_view.h"

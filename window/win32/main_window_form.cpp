@@ -6,8 +6,8 @@
 #include <new>
 #include <string>
 
+#include "win32/window_text.h"
 #include "window/control_table.h"
-#include "window/win32/wide_text.h"
 
 namespace brisvane::win32 {
 

@@ -1,8 +1,8 @@
 #include "window/win32/program.h"
 
+#include "win32/error.h"
 #include "window/fatal_error.h"
 #include "window/win32/fatal_error_box.h"
-#include "window/win32/last_error.h"
 
 namespace brisvane::win32 {
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "window/win32/last_error.h"
-#include "window/win32/wide_text.h"
+#include "win32/error.h"
+#include "win32/window_text.h"
 
 namespace brisvane::win32 {
 

@@ -1,4 +1,4 @@
-#include "window/win32/wide_text.h"
+#include "win32/window_text.h"
 
 namespace brisvane::win32 {
 

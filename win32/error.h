@@ -1,5 +1,6 @@
 // Failed Windows calls as the mount workflow receives them: a WorkflowError carrying the
-// platform's number and the platform's own description.
+// platform's number and the platform's own description, named after the failing call where the
+// failure is the program's own rather than one the member acts on.
 #pragma once
 
 #include <windows.h>
@@ -22,5 +23,10 @@ Text ErrorDescription(DWORD code);
 
 // A failed call: number HresultFromWin32(code), description ErrorDescription(code).
 WorkflowError WindowsError(DWORD code);
+
+// Raises a WorkflowError for the Win32 call `call` that has just failed, carrying the thread's
+// last error as an HRESULT and "<call> failed: " with the system's text for it. Call it straight
+// after the failing call, before anything else can overwrite the last error.
+[[noreturn]] void ThrowLastError(TextView call);
 
 }  // namespace brisvane

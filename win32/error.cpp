@@ -1,10 +1,10 @@
-#include "services/windows_error.h"
+#include "win32/error.h"
 
 #include <string>
 
 #include "mount/member_texts.h"
-#include "services/wide_text.h"
-#include "services/win32_owners.h"
+#include "win32/owners.h"
+#include "win32/text.h"
 
 namespace brisvane {
 
@@ -69,6 +69,11 @@ Text ErrorDescription(DWORD code) {
 
 WorkflowError WindowsError(DWORD code) {
     return WorkflowError(HresultFromWin32(code), ErrorDescription(code));
+}
+
+void ThrowLastError(TextView call) {
+    const DWORD code = ::GetLastError();
+    throw WorkflowError(HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code)));
 }
 
 }  // namespace brisvane

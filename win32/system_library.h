@@ -5,18 +5,19 @@
 
 #include <windows.h>
 
-#include "services/win32_owners.h"
+#include "win32/owners.h"
 
 namespace brisvane {
 
 class SystemLibrary {
   public:
-    // Loads `name` (for example L"mpr.dll") from System32; raises WindowsError when it cannot.
+    // Loads `name` (for example L"mpr.dll") from System32; raises a WorkflowError naming the
+    // failed call when it cannot.
     explicit SystemLibrary(const wchar_t* name);
 
     // The library's function `name`, as a pointer of type `Function`: declare it from the
     // system header with decltype(&::TheFunction), which checks the signature without importing
-    // the function. Raises WindowsError when the library has no such function.
+    // the function. Raises a WorkflowError when the library has no such function.
     template <typename Function>
     Function Find(const char* name) const {
         // Through the generic function pointer type, which every compiler accepts as a cast
@@ -25,8 +26,8 @@ class SystemLibrary {
     }
 
     // Keeps the library loaded until the process ends, whatever becomes of this owner: for a
-    // library that goes on running code of its own after its calls have returned. Raises
-    // WindowsError when it cannot.
+    // library that goes on running code of its own after its calls have returned. Raises a
+    // WorkflowError when it cannot.
     void KeepLoaded() const;
 
   private:

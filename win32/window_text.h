@@ -1,4 +1,4 @@
-// The core's UTF-16 text and the wide strings of the Win32 API: the same code units, copied.
+// The text of a window or control, read and set as the core's UTF-16 text.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 
 #include "mount/secret_text.h"
 #include "mount/text.h"
-#include "services/wide_text.h"
+#include "win32/text.h"
 
 namespace brisvane::win32 {
 
