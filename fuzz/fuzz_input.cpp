@@ -102,6 +102,16 @@ std::int32_t ParseInt32(TextView text) {
     return static_cast<std::int32_t>(value);
 }
 
+Text FoldedCopy(TextView text) {
+    Text folded(text);
+    for (char16_t& c : folded) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c | 0x20U);
+        }
+    }
+    return folded;
+}
+
 std::string Printable(TextView text, std::size_t limit) {
     std::ostringstream out;
     for (std::size_t i = 0; i < text.size() && i < limit; ++i) {

@@ -28,6 +28,10 @@ std::vector<Text> SplitFields(TextView text, std::size_t count);
 // wrapped to 32 bits so that "4294967295" reaches -1 and every value has a spelling.
 std::int32_t ParseInt32(TextView text);
 
+// The text with ASCII letters in lower case and everything else as it was: a plain second
+// reading of how the core ignores letter case.
+Text FoldedCopy(TextView text);
+
 // The text with everything outside printable ASCII escaped, cut after `limit` code units.
 std::string Printable(TextView text, std::size_t limit = 2000);
 

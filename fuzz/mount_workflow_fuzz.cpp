@@ -126,16 +126,6 @@ void Arrange(FakeWorld& world, const Failures& failures) {
     }
 }
 
-Text FoldedCopy(TextView text) {
-    Text folded(text);
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c | 0x20U);
-        }
-    }
-    return folded;
-}
-
 // A plain second reading of the file-server rules: may the mapping call get this share path?
 // The path's steps are what stands between its backslashes after the leading two characters;
 // the first is the server.

@@ -13,16 +13,6 @@
 namespace brisvane::fuzzing {
 namespace {
 
-Text FoldedCopy(TextView text) {
-    Text folded(text);
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c | 0x20U);
-        }
-    }
-    return folded;
-}
-
 Text ExpectedCleanUsername(TextView username) {
     const Text domainSlash = Text(LogonDomain) + u"/";
     const Text domainBackslash = Text(LogonDomain) + u"\\";
