@@ -26,6 +26,13 @@
 #   --allow-short-server-names  servers without a dot, in a one-label domain or in .local
 #   --allow-http-lookup         a BRISVANE_LOOKUP_URL that is http://, not https://
 set -euo pipefail
+set +o allexport  # which an exported SHELLOPTS could turn on: no variable below is exported
+
+# The signing password stays in this shell: in a variable that no child process inherits, out
+# of the environment before the first child starts. osslsigncode reads it from a file (sign).
+declare +x sign_password="${BRISVANE_SIGN_PASSWORD:-}"
+unset BRISVANE_SIGN_PASSWORD
+
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
@@ -125,8 +132,8 @@ cmake --build "$build" --target brisvane --parallel 2
 sign() {
     local passfile="$work/password"
     local options=(-pkcs12 "$pfx" -h sha256 -n Brisvane -i "${setting[PUBLISHER_URL]}")
-    if [ -n "${BRISVANE_SIGN_PASSWORD:-}" ]; then
-        (umask 077 && printf '%s' "$BRISVANE_SIGN_PASSWORD" >"$passfile")
+    if [ -n "$sign_password" ]; then
+        (umask 077 && printf '%s' "$sign_password" >"$passfile")
         options+=(-readpass "$passfile")
     fi
     if [ -n "$timestamp" ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The release test: runs scripts/release.sh with each setting it refuses, then for real without
-# a certificate, with a throwaway self-signed one, with a time-stamp authority on 127.0.0.1
+# The release test: runs scripts/release.sh with stand-ins for the tools it runs (which must
+# never see the signing password), with each setting it refuses, then for real without a
+# certificate, with a throwaway self-signed one, with a time-stamp authority on 127.0.0.1
 # (packaging/tests/timestamp_server.py) and with an unreachable one, and checks what it wrote
 # (signatures, time-stamps, sums, winget manifests, the MSI's tables); then installs, upgrades
 # and removes the MSIs under Wine in a private prefix (packaging/tests/msi-under-wine.sh). Exits
@@ -90,6 +91,38 @@ check_dist() {
     [ "$(ls "$dist"/winget | wc -l)" = 3 ] || fail "$dist/winget: not three manifests"
     pass "$dist: $msi and brisvane.exe, SHA256SUMS, MSI tables, winget manifests"
 }
+
+echo "=== The signing password reaches osslsigncode only, in its password file"
+# release.sh from a copy of what it reads, with stand-ins first on PATH for the tools it runs
+# (the compilers run under cmake, with its environment): each records its environment and
+# command line (packaging/tests/tool_stub.sh). Nothing is built.
+tree="$PWD/$out/stubbed"
+mkdir -p "$tree/scripts/lib" "$tree/packaging/winget" "$tree/window/resources" "$tree/stubs"
+cp scripts/release.sh "$tree/scripts/"
+cp scripts/lib/packages.sh "$tree/scripts/lib/"
+cp packaging/brisvane.wxs "$tree/packaging/"
+cp packaging/winget/*.yaml.in "$tree/packaging/winget/"
+cp window/resources/brisvane.ico "$tree/window/resources/"
+for tool in dpkg-query sudo apt-get cmake wixl msiinfo osslsigncode; do
+    ln -s "$PWD/packaging/tests/tool_stub.sh" "$tree/stubs/$tool"
+done
+printf '%s' "$password" >"$tree/stubs/expected-password"
+: >"$tree/certificate.p12"
+BRISVANE_SIGN_PASSWORD="$password" PATH="$tree/stubs:$PATH" \
+    "$tree/scripts/release.sh" --pfx "$tree/certificate.p12" --dist "$tree/dist" \
+    >"$tree/release.log" 2>&1 || { cat "$tree/release.log"; fail "release.sh with stand-ins"; }
+calls="$tree/stubs/calls.log"
+for tool in apt-get cmake wixl msiinfo osslsigncode; do
+    grep -q "^== $tool " "$calls" || fail "release.sh did not run $tool"
+done
+! grep -qF "$password" "$calls" && ! grep -q '^BRISVANE_SIGN_PASSWORD=' "$calls" ||
+    fail "a tool saw the signing password in its environment or on its command line"
+[ "$(grep -c '^password file .*: mode 600, same$' "$calls")" = 2 ] ||
+    fail "osslsigncode did not get the password in a file of mode 600 for each signature"
+while read -r file; do
+    [ ! -e "$file" ] || fail "the password file $file is left"
+done < <(sed -n 's/^password file \(.*\): mode .*/\1/p' "$calls")
+pass "only osslsigncode got the password, in a file of mode 600 that is gone"
 
 echo "=== Refusals: a risky setting stops release.sh before it builds or writes anything"
 # release.sh with the arguments after $1 exits with status 2 and one line of refusal, which
