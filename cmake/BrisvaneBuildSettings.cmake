@@ -59,11 +59,6 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
         list(APPEND file_server_literals "u\"${server}\"")
     endforeach()
     list(LENGTH file_server_literals BRISVANE_FILE_SERVER_COUNT)
-    if(NOT lookup_url MATCHES "^https://" AND BRISVANE_FILE_SERVER_COUNT EQUAL 0)
-        message(WARNING "BRISVANE_LOOKUP_URL is not https and BRISVANE_FILE_SERVERS is empty: "
-                        "whoever can answer the lookup request on the member's network can name "
-                        "their own server, and Windows then offers it the member's password.")
-    endif()
     # The names that build_settings.h.in uses, in this function's scope only.
     set(BRISVANE_LOOKUP_URL "${lookup_url}")
     set(BRISVANE_MAIL_DOMAIN_SUFFIX "${mail_domain_suffix}")
@@ -78,3 +73,35 @@ endfunction()
 set(BRISVANE_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
 brisvane_write_build_settings("${BRISVANE_GENERATED_DIR}" "${BRISVANE_LOOKUP_URL}"
                               "${BRISVANE_MAIL_DOMAIN_SUFFIX}" "${BRISVANE_FILE_SERVERS}")
+
+# The product's settings with which someone else can send the member's password to a server of
+# their own. A plain build may have them (a developer's needs no list); configuring warns once
+# for each, and scripts/release.sh refuses them unless told otherwise. The demo's and the tests'
+# organisations are not the product and are not warned about.
+#
+# Short names: a server without a dot, a domain of one label (".campus") or anything in
+# ".local". Windows asks the member's network for such a name (LLMNR, NetBIOS, mDNS), and any
+# machine there can answer to it and receive the log-on.
+set(BRISVANE_SHORT_FILE_SERVERS "")
+foreach(server IN LISTS BRISVANE_FILE_SERVERS)
+    string(TOLOWER "${server}" name)
+    string(REGEX REPLACE "^\\." "" name "${name}")
+    if(NOT name MATCHES "\\." OR name MATCHES "\\.local$")
+        list(APPEND BRISVANE_SHORT_FILE_SERVERS "${server}")
+    endif()
+endforeach()
+if(NOT BRISVANE_LOOKUP_URL MATCHES "^https://")
+    message(WARNING "BRISVANE_LOOKUP_URL is not https: whoever can answer the lookup request on "
+                    "the member's network can answer in the page's place and name the share.")
+endif()
+if(BRISVANE_FILE_SERVERS STREQUAL "")
+    message(WARNING "BRISVANE_FILE_SERVERS is empty: a lookup page that was answered or changed "
+                    "by someone else can name any server, and Windows then offers it the "
+                    "member's password.")
+endif()
+if(NOT BRISVANE_SHORT_FILE_SERVERS STREQUAL "")
+    list(JOIN BRISVANE_SHORT_FILE_SERVERS " " short_names)
+    message(WARNING "BRISVANE_FILE_SERVERS has short names (${short_names}): any machine on the "
+                    "member's network can answer to them (LLMNR, NetBIOS, mDNS) and receive the "
+                    "member's log-on. Give the servers' fully qualified names.")
+endif()

@@ -8,7 +8,8 @@
 # With --pfx, both files are Authenticode-signed (SHA-256) with osslsigncode: the program before
 # it goes into the MSI, then the MSI; the sums and the winget hash are of the signed files.
 #
-#   scripts/release.sh [--pfx FILE] [--timestamp URL] [--dist DIR] [-DNAME=VALUE|-UNAME...]
+#   scripts/release.sh [--pfx FILE] [--timestamp URL] [--dist DIR] [--allow-...]
+#                      [-DNAME=VALUE|-UNAME...]
 #
 #   --pfx FILE       PKCS#12 file with the code-signing certificate and its key. Its password
 #                    comes from the environment variable BRISVANE_SIGN_PASSWORD (unset: none).
@@ -17,12 +18,26 @@
 #   -DNAME=VALUE     organisation settings, passed to cmake, which keeps them in build/release
 #                    for later runs (-UNAME drops one): the program's (BRISVANE_LOOKUP_URL...)
 #                    and the release's (BRISVANE_PUBLISHER...), listed in the README.
+#
+# It refuses (status 2, nothing written) a build whose settings, as build/release will use them,
+# let someone else send the member's password to a server of their own, and one without the
+# organisation's own BRISVANE_UPGRADE_CODE. Each risk can be taken on purpose:
+#   --allow-any-file-server     no BRISVANE_FILE_SERVERS: the page may name any server
+#   --allow-short-server-names  servers without a dot, in a one-label domain or in .local
+#   --allow-http-lookup         a BRISVANE_LOOKUP_URL that is http://, not https://
 set -euo pipefail
+set +o allexport  # which an exported SHELLOPTS could turn on: no variable below is exported
+
+# The signing password stays in this shell: in a variable that no child process inherits, out
+# of the environment before the first child starts. osslsigncode reads it from a file (sign).
+declare +x sign_password="${BRISVANE_SIGN_PASSWORD:-}"
+unset BRISVANE_SIGN_PASSWORD
+
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 usage() {
-    sed -n '/^#   scripts\/release.sh/,/listed in the README/s/^# \{0,1\}//p' "$0" >&2
+    sed -n '/^#   scripts\/release.sh/,/^#   --allow-http-lookup/s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -30,11 +45,17 @@ pfx=""
 timestamp=""
 dist="dist"
 defines=()
+allow_any_file_server=""
+allow_short_server_names=""
+allow_http_lookup=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --pfx) [ $# -ge 2 ] || usage; pfx="$2"; shift 2 ;;
         --timestamp) [ $# -ge 2 ] || usage; timestamp="$2"; shift 2 ;;
         --dist) [ $# -ge 2 ] || usage; dist="$2"; shift 2 ;;
+        --allow-any-file-server) allow_any_file_server=yes; shift ;;
+        --allow-short-server-names) allow_short_server_names=yes; shift ;;
+        --allow-http-lookup) allow_http_lookup=yes; shift ;;
         -[DU]?*) defines+=("$1"); shift ;;
         -h|--help) usage ;;
         *) echo "release.sh: unknown argument: $1" >&2; usage ;;
@@ -47,12 +68,22 @@ fi
 
 ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode
 
-build=build/release
-echo "=== Building brisvane.exe (MinSizeRel) in $build"
-cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "${defines[@]}" >/dev/null
-cmake --build "$build" --target brisvane --parallel 2
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM  # so that the EXIT trap removes the password file
 
-# The release settings, as packaging/CMakeLists.txt checked and wrote them.
+# Configured first, so that the checks below see the settings the build will use: the command
+# line's over those that build/release keeps from earlier runs. Configuring warns about the
+# risks that the checks refuse; its warnings are shown once the checks have passed.
+build=build/release
+echo "=== Configuring $build"
+if ! cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "${defines[@]}" \
+    >"$work/configure.log" 2>"$work/configure.warnings"; then
+    cat "$work/configure.log" "$work/configure.warnings" >&2
+    exit 1
+fi
+
+# The release settings and the program's risky ones, as packaging/CMakeLists.txt wrote them.
 declare -A setting
 while IFS= read -r line; do
     setting[${line%%=*}]="${line#*=}"
@@ -65,9 +96,35 @@ fi
 next_version="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))"
 msi_name="Brisvane-$version-x64.msi"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-trap 'exit 1' INT TERM  # so that the EXIT trap removes the password file
+# The refusals, one line each, all of them at once.
+refusals=()
+refuse() { refusals+=("$*"); }
+if [ -z "${setting[FILE_SERVERS]}" ] && [ -z "$allow_any_file_server" ]; then
+    refuse "no BRISVANE_FILE_SERVERS: the lookup page could send the member's password to" \
+        "any server; list the organisation's file servers (or pass --allow-any-file-server)"
+fi
+if [ -n "${setting[SHORT_FILE_SERVERS]}" ] && [ -z "$allow_short_server_names" ]; then
+    refuse "BRISVANE_FILE_SERVERS has short names that any machine on the member's network" \
+        "can answer to (LLMNR, NetBIOS, mDNS): ${setting[SHORT_FILE_SERVERS]//;/ }; give fully" \
+        "qualified names (or pass --allow-short-server-names)"
+fi
+if [[ "${setting[LOOKUP_URL]}" != https://* ]] && [ -z "$allow_http_lookup" ]; then
+    refuse "BRISVANE_LOOKUP_URL is http://: whoever answers on the member's network can" \
+        "answer in the lookup page's place; use https:// (or pass --allow-http-lookup)"
+fi
+if [ -z "${setting[UPGRADE_CODE]}" ]; then
+    new_code="$(</proc/sys/kernel/random/uuid)"
+    refuse "no BRISVANE_UPGRADE_CODE: give the organisation's own, for example this new one:" \
+        "-DBRISVANE_UPGRADE_CODE=${new_code^^}"
+fi
+if [ ${#refusals[@]} -gt 0 ]; then
+    printf 'release.sh: %s\n' "${refusals[@]}" >&2
+    exit 2
+fi
+cat "$work/configure.warnings" >&2
+
+echo "=== Building brisvane.exe (MinSizeRel) in $build"
+cmake --build "$build" --target brisvane --parallel 2
 
 # Signs $1 into $2. The password goes to osslsigncode in a file that only we can read (-readpass),
 # never on a command line, where every user of the machine could see it. osslsigncode refuses an
@@ -75,8 +132,8 @@ trap 'exit 1' INT TERM  # so that the EXIT trap removes the password file
 sign() {
     local passfile="$work/password"
     local options=(-pkcs12 "$pfx" -h sha256 -n Brisvane -i "${setting[PUBLISHER_URL]}")
-    if [ -n "${BRISVANE_SIGN_PASSWORD:-}" ]; then
-        (umask 077 && printf '%s' "$BRISVANE_SIGN_PASSWORD" >"$passfile")
+    if [ -n "$sign_password" ]; then
+        (umask 077 && printf '%s' "$sign_password" >"$passfile")
         options+=(-readpass "$passfile")
     fi
     if [ -n "$timestamp" ]; then
@@ -108,6 +165,7 @@ cp window/resources/brisvane.ico "$work/"
     -D Version="$version" -D NextVersion="$next_version" \
     -D Publisher="${setting[PUBLISHER]}" -D PublisherUrl="${setting[PUBLISHER_URL]}" \
     -D SupportUrl="${setting[SUPPORT_URL]}" -D ProgramFile=brisvane.exe -D IconFile=brisvane.ico \
+    -D UpgradeCode="${setting[UPGRADE_CODE]}" \
     "$OLDPWD/packaging/brisvane.wxs")
 msi="$work/$msi_name"
 if [ -n "$pfx" ]; then

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The release test: runs scripts/release.sh without a certificate, with a throwaway self-signed
-# one, with a time-stamp authority on 127.0.0.1 (packaging/tests/timestamp_server.py) and with
-# an unreachable one, and checks what it wrote (signatures, time-stamps, sums, winget manifests,
-# the MSI's tables); then installs, upgrades and removes the MSIs under Wine in a private prefix
-# (packaging/tests/msi-under-wine.sh). Exits non-zero on the first failure.
+# The release test: runs scripts/release.sh with stand-ins for the tools it runs (which must
+# never see the signing password), with each setting it refuses, then for real without a
+# certificate, with a throwaway self-signed one, with a time-stamp authority on 127.0.0.1
+# (packaging/tests/timestamp_server.py) and with an unreachable one, and checks what it wrote
+# (signatures, time-stamps, sums, winget manifests, the MSI's tables); then installs, upgrades
+# and removes the MSIs under Wine in a private prefix (packaging/tests/msi-under-wine.sh). Exits
+# non-zero on the first failure.
 # Works in build/release-test/; release.sh builds in build/release as it always does.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -33,6 +35,15 @@ change_one_byte() {
     ! cmp -s "$1" "$2" || fail "could not change a byte of $1"
 }
 
+# The test organisation's settings, which release.sh accepts.
+https=-DBRISVANE_LOOKUP_URL=https://lookup.example.edu/cs/servers/serversearch.asp
+servers="-DBRISVANE_FILE_SERVERS=files1.example.edu;.files.example.edu;192.0.2.10"
+upgrade_code_value=2CD6FBF5-3280-4463-B3C1-0EF807150878
+code="-DBRISVANE_UPGRADE_CODE=$upgrade_code_value"
+safe=("$https" "$servers" "$code")
+# A password with a space, quotes and a dollar sign, as the signing step must pass it unchanged.
+password="throwaway \$pass 'word\""
+
 verifies() { osslsigncode verify -CAfile "$out/signer.pem" -in "$1" >"$out/verify.log" 2>&1; }
 
 # What every dist/ holds, signed or not.
@@ -53,6 +64,8 @@ check_dist() {
     grep -qx $'ALLUSERS\t1' <<<"$properties" || fail "$dist: the MSI is not per-machine"
     grep -qx $'ProductVersion\t'"$version" <<<"$properties" || fail "$dist: wrong ProductVersion"
     grep -qx $'ARPPRODUCTICON\tbrisvane.ico' <<<"$properties" || fail "$dist: no ARP icon"
+    grep -qx $'UpgradeCode\t{'"$upgrade_code_value}" <<<"$properties" ||
+        fail "$dist: the MSI's UpgradeCode is not the organisation's"
     [ "$(msiinfo export "$dist/$msi" CustomAction | tail -n +4)" = "" ] ||
         fail "$dist: the MSI has custom actions (one could start the program)"
     grep -q $'^INSTALLDIR\tProgramFiles64Folder\t' <<<"$(msiinfo export "$dist/$msi" Directory)" ||
@@ -79,8 +92,82 @@ check_dist() {
     pass "$dist: $msi and brisvane.exe, SHA256SUMS, MSI tables, winget manifests"
 }
 
+echo "=== The signing password reaches osslsigncode only, in its password file"
+# release.sh from a copy of what it reads, with stand-ins first on PATH for the tools it runs
+# (the compilers run under cmake, with its environment): each records its environment and
+# command line (packaging/tests/tool_stub.sh). Nothing is built.
+tree="$PWD/$out/stubbed"
+mkdir -p "$tree/scripts/lib" "$tree/packaging/winget" "$tree/window/resources" "$tree/stubs"
+cp scripts/release.sh "$tree/scripts/"
+cp scripts/lib/packages.sh "$tree/scripts/lib/"
+cp packaging/brisvane.wxs "$tree/packaging/"
+cp packaging/winget/*.yaml.in "$tree/packaging/winget/"
+cp window/resources/brisvane.ico "$tree/window/resources/"
+for tool in dpkg-query sudo apt-get cmake wixl msiinfo osslsigncode; do
+    ln -s "$PWD/packaging/tests/tool_stub.sh" "$tree/stubs/$tool"
+done
+printf '%s' "$password" >"$tree/stubs/expected-password"
+: >"$tree/certificate.p12"
+BRISVANE_SIGN_PASSWORD="$password" PATH="$tree/stubs:$PATH" \
+    "$tree/scripts/release.sh" --pfx "$tree/certificate.p12" --dist "$tree/dist" \
+    >"$tree/release.log" 2>&1 || { cat "$tree/release.log"; fail "release.sh with stand-ins"; }
+calls="$tree/stubs/calls.log"
+for tool in apt-get cmake wixl msiinfo osslsigncode; do
+    grep -q "^== $tool " "$calls" || fail "release.sh did not run $tool"
+done
+! grep -qF "$password" "$calls" && ! grep -q '^BRISVANE_SIGN_PASSWORD=' "$calls" ||
+    fail "a tool saw the signing password in its environment or on its command line"
+[ "$(grep -c '^password file .*: mode 600, same$' "$calls")" = 2 ] ||
+    fail "osslsigncode did not get the password in a file of mode 600 for each signature"
+while read -r file; do
+    [ ! -e "$file" ] || fail "the password file $file is left"
+done < <(sed -n 's/^password file \(.*\): mode .*/\1/p' "$calls")
+pass "only osslsigncode got the password, in a file of mode 600 that is gone"
+
+echo "=== Refusals: a risky setting stops release.sh before it builds or writes anything"
+# release.sh with the arguments after $1 exits with status 2 and one line of refusal, which
+# matches $1 (grep -E), before it builds, and writes no dist/.
+refuses() {
+    local expected="$1"
+    shift
+    local status=0
+    scripts/release.sh --dist "$out/refused" "$@" >"$out/refused.log" 2>&1 || status=$?
+    cat "$out/refused.log" >>"$out/refusals.log"
+    local lines
+    lines="$(grep '^release.sh: ' "$out/refused.log" || true)"
+    [ "$status" = 2 ] && [ "$(wc -l <<<"$lines")" = 1 ] && grep -qE -e "$expected" <<<"$lines" &&
+        ! grep -q '^=== Building' "$out/refused.log" ||
+        { cat "$out/refused.log"; fail "release.sh $*: not refused with $expected alone"; }
+    [ ! -e "$out/refused" ] || fail "release.sh $*: wrote $out/refused"
+}
+# The safe settings, and what the cases change them to.
+http=-DBRISVANE_LOOKUP_URL=http://lookup.example.edu/cs/servers/serversearch.asp
+no_list=-DBRISVANE_FILE_SERVERS=
+srv1=-DBRISVANE_FILE_SERVERS=srv1
+mdns_and_one_label="-DBRISVANE_FILE_SERVERS=f1.Campus.LOCAL;.campus;.example.edu;192.0.2.10"
+no_code=-UBRISVANE_UPGRADE_CODE
+flags=(--allow-any-file-server --allow-short-server-names --allow-http-lookup)
+short="short names that any machine .*:"
+new_code='-DBRISVANE_UPGRADE_CODE=[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$'
+#       the line of refusal (grep -E)            release.sh's arguments
+refuses "no BRISVANE_FILE_SERVERS: "             "$https" "$no_list" "$code"
+refuses "$short srv1; "                          "$https" "$srv1;files1.example.edu" "$code"
+refuses "$short f1\.Campus\.LOCAL \.campus; "    "$https" "$mdns_and_one_label" "$code"
+refuses "BRISVANE_LOOKUP_URL is http://"         "$http" "$servers" "$code"
+# build/release keeps the http:// address of the case before.
+refuses "BRISVANE_LOOKUP_URL is http://"         "$servers" "$code"
+refuses "no BRISVANE_UPGRADE_CODE: .* $new_code" "$https" "$servers" "$no_code"
+# Each flag lets its own risk through, and no other; the UpgradeCode has none.
+refuses "BRISVANE_LOOKUP_URL is http://"         --allow-any-file-server "$http" "$no_list" "$code"
+refuses "$short srv1; "                          --allow-http-lookup "$http" "$srv1" "$code"
+refuses "BRISVANE_LOOKUP_URL is http://"         --allow-short-server-names "$http" "$srv1" "$code"
+refuses "no BRISVANE_UPGRADE_CODE: .* $new_code" "${flags[@]}" "$http" "$srv1" "$no_code"
+[ "$(grep -oE -e "$new_code" "$out/refusals.log" | sort -u | wc -l)" = 2 ] ||
+    fail "the refusals did not offer a new UpgradeCode each"
+pass "each risky setting, the cached one too, refused with its line; each flag lets its own through"
+
 echo "=== Release without a certificate"
-scripts/release.sh --dist "$out/unsigned"
+scripts/release.sh --dist "$out/unsigned" "${safe[@]}"
 check_dist "$out/unsigned"
 for file in "$out/unsigned/brisvane.exe" "$out"/unsigned/Brisvane-*-x64.msi; do
     ! osslsigncode extract-signature -in "$file" -out "$out/signature" >/dev/null 2>&1 ||
@@ -89,8 +176,7 @@ done
 pass "unsigned: neither file carries a signature"
 
 echo "=== Release with a throwaway self-signed certificate"
-# A password with a space, quotes and a dollar sign, as the signing step must pass it unchanged.
-export BRISVANE_SIGN_PASSWORD="throwaway \$pass 'word\""
+export BRISVANE_SIGN_PASSWORD="$password"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Brisvane Release Test" \
     -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
     -keyout "$out/signer.key" -out "$out/signer.pem" 2>/dev/null
@@ -163,6 +249,7 @@ cp "$out/unsigned/brisvane.exe" window/resources/brisvane.ico "$out/"
 (cd "$out" && wixl -a x64 -o older.msi -D Version=0.0.1 -D NextVersion=0.0.2 \
     -D Publisher=Older -D PublisherUrl=https://older.invalid/ \
     -D SupportUrl=https://older.invalid/ -D ProgramFile=brisvane.exe -D IconFile=brisvane.ico \
+    -D UpgradeCode="$upgrade_code_value" \
     ../../packaging/brisvane.wxs)
 cmake --preset windows >/dev/null
 cmake --build --preset windows --parallel 2 --target brisvane_window_probe >/dev/null
