@@ -212,9 +212,10 @@ TEST_F(ProgramTest, MapsTheMembersShareAndEnds) {
     expected.entryPoint = L"NPAddConnection3";
     expected.localName = L"M:";
     expected.remoteName = L"\\\\files1\\alice";
+    expected.provider = L"Brisvane test provider";
     expected.password = L"s3cret pass";
     expected.userName = L"CAMPUS\\alice";
-    // scope, type, display type, usage and flags 0; comment and provider null pointers.
+    // scope, type, display type, usage and flags 0; comment a null pointer.
     EXPECT_EQ(ProviderCalls(), std::vector<ProviderCall>{expected});
     // The drive is really there, for every program of the prefix.
     EXPECT_NE(GetFileAttributesW(L"M:\\welcome.txt"), INVALID_FILE_ATTRIBUTES);

@@ -1,7 +1,7 @@
 // A network provider for the tests and the demo: it records every connection request in its
 // journal and answers with the code its settings give (see test_provider_settings.h). It
-// keeps no state: each call reads the settings afresh, so a test may change the answer between
-// calls, also from another process.
+// keeps no state: each call reads the settings of the registration it serves afresh, so a test
+// may change the answer between calls, also from another process.
 #include <windows.h>
 #include <winnetwk.h>
 // npapi.h declares the provider entry points with LPTSTR (wide, as UNICODE is defined here)
@@ -38,13 +38,29 @@ wchar_t DriveLetterOf(const wchar_t* localName) {
     return localName[0];
 }
 
+// This DLL's own path.
+std::wstring OwnPath() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&OwnPath), &self)) {
+        return {};
+    }
+    return brisvane::ModulePath(self);
+}
+
+// The name of the registration that this copy of the DLL serves, which names its settings.
+std::wstring OwnRegistration() {
+    return brisvane::standins::TestProviderRegisteredAt(OwnPath());
+}
+
 DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
                        const wchar_t* password, const wchar_t* userName, DWORD flags) noexcept {
     if (resource == nullptr) {
         return WN_BAD_POINTER;
     }
     try {
-        const TestProviderSettings settings = ReadTestProviderSettings();
+        const TestProviderSettings settings = ReadTestProviderSettings(OwnRegistration());
         if (!settings.journalPath.empty()) {
             const ProviderCall call{entryPoint,
                                     resource->dwScope,
@@ -76,17 +92,6 @@ DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
     }
 }
 
-// This DLL's own path, for registering it.
-std::wstring OwnPath() {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&OwnPath), &self)) {
-        return {};
-    }
-    return brisvane::ModulePath(self);
-}
-
 }  // namespace
 
 extern "C" {
@@ -96,7 +101,11 @@ DWORD APIENTRY NPGetCaps(DWORD index) {
         case WNNC_SPEC_VERSION:
             return WNNC_SPEC_VERSION51;
         case WNNC_NET_TYPE:
-            return WNNC_NET_LANMAN;
+            try {
+                return brisvane::standins::ReadTestProviderNetType(OwnRegistration());
+            } catch (const std::exception&) {
+                return 0;
+            }
         case WNNC_DRIVER_VERSION:
             return 1;
         case WNNC_CONNECTION:
@@ -122,7 +131,7 @@ DWORD APIENTRY NPAddConnection(LPNETRESOURCEW resource, LPWSTR password, LPWSTR 
 DWORD APIENTRY NPCancelConnection(LPWSTR name, BOOL /*force*/) {
     try {
         const wchar_t letter = DriveLetterOf(name);
-        if (letter == 0 || ReadTestProviderSettings().driveFolder.empty()) {
+        if (letter == 0 || ReadTestProviderSettings(OwnRegistration()).driveFolder.empty()) {
             return WN_NOT_CONNECTED;
         }
         return brisvane::standins::RemoveWineDrive(letter) == ERROR_SUCCESS ? WN_SUCCESS

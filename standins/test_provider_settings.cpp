@@ -16,16 +16,32 @@ constexpr wchar_t kServicesKey[] = L"System\\CurrentControlSet\\Services\\";
 // WN_NETWORK_CLASS: the provider offers network connections.
 constexpr DWORD kNetworkClass = 1;
 
-std::wstring ServiceKey() {
-    return std::wstring(kServicesKey) + kTestProviderName;
+std::wstring ServiceKey(const std::wstring& name) {
+    return kServicesKey + name;
 }
 
-std::wstring ProviderKey() {
-    return ServiceKey() + L"\\NetworkProvider";
+std::wstring ProviderKey(const std::wstring& name) {
+    return ServiceKey(name) + L"\\NetworkProvider";
 }
 
-std::wstring AccountsKey() {
-    return ProviderKey() + L"\\Accounts";
+std::wstring AccountsKey(const std::wstring& name) {
+    return ProviderKey(name) + L"\\Accounts";
+}
+
+// The DLL file that the registration `name` loads when it is not the usual one.
+std::wstring CopyOfTheDll(const std::wstring& name) {
+    std::wstring path(MAX_PATH + 1, L'\0');
+    path.resize(GetTempPathW(static_cast<DWORD>(path.size()), path.data()));
+    return path + name + L".dll";
+}
+
+// An open key under HKEY_LOCAL_MACHINE for reading; null when it cannot be opened.
+UniqueKey OpenForReading(const std::wstring& path) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return UniqueKey(opened);
 }
 
 LSTATUS CreateKey(const std::wstring& path, UniqueKey& key) {
@@ -44,6 +60,19 @@ LSTATUS SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
 LSTATUS SetNumber(HKEY key, const wchar_t* name, DWORD number) {
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                           sizeof(number));
+}
+
+// A REG_DWORD value, or `fallback` when it is missing or of another type.
+DWORD NumberValue(HKEY key, const wchar_t* name, DWORD fallback) {
+    DWORD number = 0;
+    DWORD bytes = sizeof(number);
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&number), &bytes) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return fallback;
+    }
+    return number;
 }
 
 // A REG_SZ value, or empty when it is missing or of another type.
@@ -87,73 +116,90 @@ std::wstring JoinOrder(const std::vector<std::wstring>& names) {
     return order;
 }
 
-// Rewrites the provider order with the test provider in it or not.
-LSTATUS PlaceInOrder(bool present) {
+// The names in the provider order.
+std::vector<std::wstring> ProviderOrder() {
+    const UniqueKey key = OpenForReading(kOrderKey);
+    return key ? SplitOrder(TextValue(key.get(), kOrderValue)) : std::vector<std::wstring>{};
+}
+
+// Rewrites the provider order with the registration `name` in it, last, or not.
+LSTATUS PlaceInOrder(const std::wstring& name, bool present) {
     UniqueKey key;
     if (const LSTATUS status = CreateKey(kOrderKey, key); status != ERROR_SUCCESS) {
         return status;
     }
     std::vector<std::wstring> names = SplitOrder(TextValue(key.get(), kOrderValue));
-    std::erase(names, std::wstring(kTestProviderName));
+    std::erase(names, name);
     if (present) {
-        names.emplace_back(kTestProviderName);
+        names.push_back(name);
     }
     return SetText(key.get(), kOrderValue, JoinOrder(names));
 }
 
 // The REG_SZ values of the Accounts subkey, as user names and passwords.
-std::vector<std::pair<std::wstring, std::wstring>> ReadAccounts() {
+std::vector<std::pair<std::wstring, std::wstring>> ReadAccounts(const std::wstring& name) {
     std::vector<std::pair<std::wstring, std::wstring>> accounts;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AccountsKey().c_str(), 0, KEY_READ, &opened) !=
-        ERROR_SUCCESS) {
+    const UniqueKey key = OpenForReading(AccountsKey(name));
+    if (!key) {
         return accounts;
     }
-    const UniqueKey key(opened);
     // Value names are at most 16,383 characters long.
-    std::wstring name(16'384, L'\0');
+    std::wstring valueName(16'384, L'\0');
     for (DWORD index = 0;; ++index) {
-        auto length = static_cast<DWORD>(name.size());
-        if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+        auto length = static_cast<DWORD>(valueName.size());
+        if (RegEnumValueW(key.get(), index, valueName.data(), &length, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS) {
             return accounts;
         }
-        const std::wstring userName = name.substr(0, length);
+        const std::wstring userName = valueName.substr(0, length);
         accounts.emplace_back(userName, TextValue(key.get(), userName.c_str()));
     }
 }
 
 }  // namespace
 
-LSTATUS RegisterTestProvider(const std::wstring& dllPath) {
+LSTATUS RegisterTestProvider(const std::wstring& dllPath,
+                             const TestProviderRegistration& registration) {
+    const std::wstring& name = registration.name;
+    std::wstring providerPath = dllPath;
+    if (name != kTestProviderName) {
+        providerPath = CopyOfTheDll(name);
+        if (!CopyFileW(dllPath.c_str(), providerPath.c_str(), FALSE)) {
+            return static_cast<LSTATUS>(GetLastError());
+        }
+    }
     UniqueKey key;
-    if (const LSTATUS status = CreateKey(ProviderKey(), key); status != ERROR_SUCCESS) {
+    if (const LSTATUS status = CreateKey(ProviderKey(name), key); status != ERROR_SUCCESS) {
         return status;
     }
-    for (const LSTATUS status : {SetText(key.get(), L"ProviderPath", dllPath),
-                                 SetText(key.get(), L"Name", L"Brisvane test provider"),
-                                 SetNumber(key.get(), L"Class", kNetworkClass)}) {
+    for (const LSTATUS status : {SetText(key.get(), L"ProviderPath", providerPath),
+                                 SetText(key.get(), L"Name", registration.providerName),
+                                 SetNumber(key.get(), L"Class", kNetworkClass),
+                                 SetNumber(key.get(), L"NetType", registration.netType)}) {
         if (status != ERROR_SUCCESS) {
             return status;
         }
     }
-    if (const LSTATUS status = WriteTestProviderSettings({}); status != ERROR_SUCCESS) {
+    if (const LSTATUS status = WriteTestProviderSettings({}, name); status != ERROR_SUCCESS) {
         return status;
     }
-    return PlaceInOrder(true);
+    return PlaceInOrder(name, true);
 }
 
-LSTATUS UnregisterTestProvider() {
-    if (const LSTATUS status = PlaceInOrder(false); status != ERROR_SUCCESS) {
+LSTATUS UnregisterTestProvider(const std::wstring& name) {
+    if (const LSTATUS status = PlaceInOrder(name, false); status != ERROR_SUCCESS) {
         return status;
     }
-    const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ServiceKey().c_str());
+    if (name != kTestProviderName) {
+        DeleteFileW(CopyOfTheDll(name).c_str());
+    }
+    const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ServiceKey(name).c_str());
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
+LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings, const std::wstring& name) {
     UniqueKey key;
-    if (const LSTATUS status = CreateKey(ProviderKey(), key); status != ERROR_SUCCESS) {
+    if (const LSTATUS status = CreateKey(ProviderKey(name), key); status != ERROR_SUCCESS) {
         return status;
     }
     for (const LSTATUS status : {SetNumber(key.get(), L"Answer", settings.answer),
@@ -164,7 +210,7 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
         }
     }
     // The accounts replace those written before.
-    if (const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, AccountsKey().c_str());
+    if (const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, AccountsKey(name).c_str());
         status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         return status;
     }
@@ -172,7 +218,7 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
         return ERROR_SUCCESS;
     }
     UniqueKey accounts;
-    if (const LSTATUS status = CreateKey(AccountsKey(), accounts); status != ERROR_SUCCESS) {
+    if (const LSTATUS status = CreateKey(AccountsKey(name), accounts); status != ERROR_SUCCESS) {
         return status;
     }
     for (const auto& [userName, password] : settings.accounts) {
@@ -184,26 +230,33 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings) {
     return ERROR_SUCCESS;
 }
 
-TestProviderSettings ReadTestProviderSettings() {
+TestProviderSettings ReadTestProviderSettings(const std::wstring& name) {
     TestProviderSettings settings;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ProviderKey().c_str(), 0, KEY_READ, &opened) !=
-        ERROR_SUCCESS) {
+    const UniqueKey key = OpenForReading(ProviderKey(name));
+    if (!key) {
         return settings;
     }
-    const UniqueKey key(opened);
-    DWORD answer = 0;
-    DWORD bytes = sizeof(answer);
-    DWORD type = 0;
-    if (RegQueryValueExW(key.get(), L"Answer", nullptr, &type, reinterpret_cast<BYTE*>(&answer),
-                         &bytes) == ERROR_SUCCESS &&
-        type == REG_DWORD) {
-        settings.answer = answer;
-    }
+    settings.answer = NumberValue(key.get(), L"Answer", settings.answer);
     settings.journalPath = TextValue(key.get(), L"Journal");
     settings.driveFolder = TextValue(key.get(), L"DriveFolder");
-    settings.accounts = ReadAccounts();
+    settings.accounts = ReadAccounts(name);
     return settings;
+}
+
+std::wstring TestProviderRegisteredAt(const std::wstring& dllPath) {
+    for (const std::wstring& name : ProviderOrder()) {
+        const UniqueKey key = OpenForReading(ProviderKey(name));
+        if (key && CompareStringOrdinal(TextValue(key.get(), L"ProviderPath").c_str(), -1,
+                                        dllPath.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            return name;
+        }
+    }
+    return kTestProviderName;
+}
+
+DWORD ReadTestProviderNetType(const std::wstring& name) {
+    const UniqueKey key = OpenForReading(ProviderKey(name));
+    return key ? NumberValue(key.get(), L"NetType", WNNC_NET_LANMAN) : WNNC_NET_LANMAN;
 }
 
 bool AcceptsCredentials(const TestProviderSettings& settings, const wchar_t* userName,

@@ -16,24 +16,38 @@ void PrintTo(const ProviderCall& call, std::ostream* out) {
 
 namespace testing {
 
+namespace {
+
+const standins::TestProviderRegistration kDecoy{L"BrisvaneDecoyProvider",
+                                                L"Brisvane decoy provider", WNNC_NET_DAV};
+
+}  // namespace
+
 ProviderFixture::ProviderFixture(const std::wstring& journalFolder)
-    : journal_(TempFolder(journalFolder) + L"\\journal.txt") {}
+    : journal_(TempFolder(journalFolder) + L"\\journal.txt"),
+      decoyJournal_(TempFolder(journalFolder) + L"\\decoy-journal.txt") {}
 
 void ProviderFixture::SetUpTestSuite() {
-    ASSERT_EQ(standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll"),
-              ERROR_SUCCESS);
+    const std::wstring dll = ProgramFolder() + L"brisvane-test-provider.dll";
+    ASSERT_EQ(standins::RegisterTestProvider(dll, kDecoy), ERROR_SUCCESS);
+    ASSERT_EQ(standins::RegisterTestProvider(dll), ERROR_SUCCESS);
 }
 
 void ProviderFixture::TearDownTestSuite() {
     standins::UnregisterTestProvider();
+    standins::UnregisterTestProvider(kDecoy.name);
 }
 
 void ProviderFixture::SetUp() {
     DeleteFileW(journal_.c_str());
+    DeleteFileW(decoyJournal_.c_str());
+    ASSERT_EQ(standins::WriteTestProviderSettings({0, decoyJournal_, {}, {}}, kDecoy.name),
+              ERROR_SUCCESS);
 }
 
 void ProviderFixture::TearDown() {
     DeleteFileW(journal_.c_str());
+    DeleteFileW(decoyJournal_.c_str());
 }
 
 void ProviderFixture::ProviderAnswers(DWORD code, const std::wstring& driveFolder) {
@@ -48,6 +62,10 @@ void ProviderFixture::ProviderKnows(const std::wstring& userName, const std::wst
 
 std::vector<standins::ProviderCall> ProviderFixture::ProviderCalls() const {
     return standins::ReadJournal(journal_);
+}
+
+std::vector<standins::ProviderCall> ProviderFixture::DecoyCalls() const {
+    return standins::ReadJournal(decoyJournal_);
 }
 
 }  // namespace testing

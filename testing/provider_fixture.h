@@ -1,6 +1,8 @@
 // A GoogleTest fixture for tests that reach the test network provider: the provider registered
 // in the test's Wine prefix for the whole suite, from the test program's own folder, and a
-// journal that starts every test empty.
+// journal that starts every test empty. Ahead of it in the provider order stands a decoy, the
+// same DLL registered as a WebDAV provider that would accept any request, with a journal of its
+// own: a request that names no provider goes to the decoy first.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,15 +27,15 @@ namespace testing {
 
 class ProviderFixture : public ::testing::Test {
   protected:
-    // The journal is a file in the folder `journalFolder` of the temporary folder.
+    // The journals are files in the folder `journalFolder` of the temporary folder.
     explicit ProviderFixture(const std::wstring& journalFolder);
 
-    // Registers brisvane-test-provider.dll from the folder of the test program, and takes it
-    // away again after the suite.
+    // Registers the decoy and then brisvane-test-provider.dll from the folder of the test
+    // program, and takes both away again after the suite.
     static void SetUpTestSuite();
     static void TearDownTestSuite();
 
-    // Delete the journal before and after each test.
+    // Delete the journals before and after each test; the decoy answers 0 to every request.
     void SetUp() override;
     void TearDown() override;
 
@@ -44,9 +46,12 @@ class ProviderFixture : public ::testing::Test {
     void ProviderKnows(const std::wstring& userName, const std::wstring& password);
     // The connection requests the provider received since the test started, in order.
     std::vector<standins::ProviderCall> ProviderCalls() const;
+    // The connection requests the decoy received since the test started, in order.
+    std::vector<standins::ProviderCall> DecoyCalls() const;
 
   private:
     std::wstring journal_;
+    std::wstring decoyJournal_;
 };
 
 }  // namespace testing

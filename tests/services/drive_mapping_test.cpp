@@ -54,12 +54,40 @@ TEST_F(DriveMappingTest, HandsTheProviderAFreshRecordAndTheCredentialsWhole) {
     expected.entryPoint = L"NPAddConnection3";
     expected.localName = L"M:";
     expected.remoteName = ToWide(kShare);
+    expected.provider = L"Brisvane test provider";  // the SMB provider's name, as mpr.dll gives it
     expected.password = ToWide(kPassword);
     expected.userName = ToWide(kUserName);
-    // scope, type, display type, usage and flags 0; comment and provider null pointers.
+    // scope, type, display type, usage and flags 0; comment a null pointer.
     const std::vector<ProviderCall> calls = ProviderCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], expected);
+}
+
+// The decoy, a WebDAV provider first in the order, would accept anything; it must never see the
+// credentials, also when the SMB provider cannot reach the share.
+TEST_F(DriveMappingTest, OffersTheCredentialsToTheSmbProviderAlone) {
+    const DWORD refusals[] = {ERROR_BAD_NET_NAME, ERROR_BAD_NETPATH};
+    NetworkDriveMapping mapping;
+    for (const DWORD code : refusals) {
+        SCOPED_TRACE(code);
+        ProviderAnswers(code);
+        EXPECT_EQ(mapping.AddConnection(kShare, u"M:", SecretText(kPassword), kUserName),
+                  static_cast<std::int32_t>(code));
+    }
+    EXPECT_EQ(ProviderCalls().size(), 2u);
+    EXPECT_EQ(DecoyCalls(), std::vector<ProviderCall>{});
+}
+
+TEST_F(DriveMappingTest, WithoutAnSmbProviderNoProviderIsAsked) {
+    ASSERT_EQ(standins::UnregisterTestProvider(), ERROR_SUCCESS);
+    NetworkDriveMapping mapping;
+    const std::int32_t result =
+        mapping.AddConnection(kShare, u"M:", SecretText(kPassword), kUserName);
+    // Back in the order, behind the decoy, for the tests after this one.
+    ASSERT_EQ(standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(result, ERROR_NO_NETWORK);  // mpr.dll's answer when it knows no SMB provider
+    EXPECT_EQ(DecoyCalls(), std::vector<ProviderCall>{});
 }
 
 TEST_F(DriveMappingTest, PassesTheLocalNameOnAsItIs) {
