@@ -3,9 +3,9 @@
 // password, then the mapping result in decimal optionally followed by letters that make a fake
 // fail (below) and by "|" and the organisation's file servers, separated by ";"; the rest is the
 // page. Whatever comes in, the run ends tidily: the request is released, the password is never
-// shown or logged, the share mapped is the one the page names, a share that a plain reading of
-// the file-server rules refuses never reaches the mapping call, and the program closes only
-// after a successful mapping.
+// shown or logged and reaches the mapping call as typed, the share mapped is the one the page
+// names, a share that a plain reading of the file-server rules refuses never reaches the mapping
+// call, and the program closes only after a successful mapping.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -88,8 +88,8 @@ Text WithoutMarker(Text text) {
     return text;
 }
 
-// The marker goes after the first character that trimming keeps, so that the password is
-// empty, and trims, exactly as the typed one.
+// The marker goes after the first character that is not a space, so that the password is blank
+// exactly when the typed one is.
 Text MarkedPassword(TextView typed) {
     Text password = WithoutMarker(Text(typed));
     const auto first = password.find_first_not_of(u' ');
@@ -243,8 +243,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Read before the run: a successful one empties the credential boxes.
     const Text driveLetter = Trim(world.form.driveLetter);
     const Text username = CleanUsername(Trim(world.form.username));
-    const Text password = Trim(world.form.password);
-    const bool credentialsGiven = !username.empty() && !password.empty();
+    const Text password = world.form.password;
+    const bool credentialsGiven = !username.empty() && !Trim(password).empty();
 
     bool escaped = false;
     try {

@@ -21,7 +21,8 @@ namespace {
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kUnexpectedFailure = -2147467259;  // E_FAIL
 
-// The five inputs of one attempt, read and trimmed in the window's order.
+// The five inputs of one attempt, read in the window's order: all trimmed but the password,
+// which is used exactly as typed (a space can be part of it).
 struct MountInputs {
     Text driveLetter;
     Text domain;
@@ -36,7 +37,7 @@ MountInputs ReadInputs(const MountForm& form) {
     inputs.domain = Trim(form.DomainText());
     inputs.lookupAddress = Trim(form.WebSiteText());
     inputs.username = Trim(form.UsernameText());
-    inputs.password = Trim(form.PasswordText());
+    inputs.password = form.PasswordText();
     inputs.username = CleanUsername(inputs.username);
     return inputs;
 }
@@ -153,7 +154,8 @@ void btnOK_Click(const MountServices& services) {
     LogLine(log, texts::kStartingUp);
 
     MountInputs inputs = ReadInputs(services.form);
-    if (inputs.username.empty() || inputs.password.empty()) {
+    // A password of spaces only is as missing as an empty one.
+    if (inputs.username.empty() || TrimmedView(inputs.password.View()).empty()) {
         services.boxes.MsgBox(texts::kMissingCredentials, BoxStyle::kExclamation, texts::kBoxTitle);
         return;
     }

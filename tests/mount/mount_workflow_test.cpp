@@ -277,7 +277,8 @@ TEST_F(MountWorkflowTest, RefusesAShareOffTheFileServerListThroughTheHandlerBefo
     EXPECT_EQ(listed.mapping.calls.size(), 1u);
 }
 
-TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsBeforeUsingThem) {
+// Every input but the password is trimmed: spaces around a password are part of it.
+TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsButPassesThePasswordAsTyped) {
     world.form.username = u"  Campus\\user1@Campus.Example ";
     world.form.password = u"  pass word  ";
     world.form.domain = u" CAMPUS ";
@@ -285,7 +286,7 @@ TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsBeforeUsingThem) {
     world.PressOK();
 
     ASSERT_EQ(world.mapping.calls.size(), 1u);
-    EXPECT_EQ(world.mapping.calls[0].password, u"pass word");
+    EXPECT_EQ(world.mapping.calls[0].password, u"  pass word  ");
     EXPECT_EQ(world.mapping.calls[0].userName, u"CAMPUS\\user1");
     EXPECT_EQ(world.lookup.bodies, std::vector<std::string>{"user=user1"});
     EXPECT_EQ(world.lookup.addresses, std::vector<Text>{u"http://lookup.test/x"});
