@@ -126,6 +126,28 @@ void Arrange(FakeWorld& world, const Failures& failures) {
     }
 }
 
+// With a list, a server must be labels of ASCII letters, digits, "-" and "_" joined by single
+// dots, at most 253 characters in all.
+bool IsPlainName(TextView server) {
+    if (server.size() > 253) {
+        return false;
+    }
+    std::vector<Text> labels(1);
+    for (const char16_t c : server) {
+        if (c == u'.') {
+            labels.emplace_back();
+        } else {
+            labels.back() += c;
+        }
+    }
+    return std::ranges::all_of(labels, [](const Text& label) {
+        return !label.empty() && std::ranges::all_of(label, [](char16_t c) {
+            return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
+                   (c >= u'A' && c <= u'Z') || c == u'-' || c == u'_';
+        });
+    });
+}
+
 // A plain second reading of the file-server rules: may the mapping call get this share path?
 // The path's steps are what stands between its backslashes after the leading two characters;
 // the first is the server.
@@ -144,8 +166,8 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
         }
     }
     const Text server = FoldedCopy(steps.front());
-    if (server.find(u'@') != Text::npos) {
-        return false;
+    if (server == u"?" || server == u"." || server.find(u'@') != Text::npos) {
+        return false;  // a device path, or a web server
     }
     for (const Text& step : steps) {
         if (step == u"." || step == u"..") {
@@ -154,6 +176,9 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
     }
     if (fileServers.empty()) {
         return true;
+    }
+    if (!IsPlainName(server)) {
+        return false;
     }
     for (const Text& entry : fileServers) {
         const Text folded = FoldedCopy(entry);
