@@ -5,7 +5,8 @@
 // page. Whatever comes in, the run ends tidily: the request is released, the password is never
 // shown or logged and reaches the mapping call as typed, the share mapped is the one the page
 // names, a share that a plain reading of the file-server rules refuses never reaches the mapping
-// call, and the program closes only after a successful mapping.
+// call, nothing the page holds shows hidden characters in the log or a box, and the program
+// closes only after a successful mapping.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "mount/lookup_body.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
+#include "mount/shown_text.h"
 #include "mount/username.h"
 #include "testing/fakes.h"
 
@@ -81,6 +83,19 @@ Failures ReadFailures(TextView control) {
             .mappingRaises = asks(u'm'),
             .firstBoxRaises = asks(u'b'),
             .closeRaises = asks(u'k')};
+}
+
+// The text without its CR LF line breaks, the one control that the program's own texts hold.
+Text WithoutLineBreaks(TextView text) {
+    Text kept;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == kCrLf) {
+            ++i;
+        } else {
+            kept += text[i];
+        }
+    }
+    return kept;
 }
 
 Text WithoutMarker(Text text) {
@@ -234,13 +249,13 @@ void CheckRefusedShare(const FakeWorld& world, TextView sharePath, bool firstBox
     if (MayReceiveCredentials(sharePath, {})) {
         const TextView server = sharePath.substr(2, sharePath.find(u'\\', 2) - 2);
         Check(
-            prompt.ends_with(u"the file server \"" + Text(server) +
+            prompt.ends_with(u"the file server \"" + ShownText(server) +
                              u"\", which is not one of the organisation's file servers."),
             [&] { return "the refusal does not name the server: \"" + Printable(prompt) + "\""; });
     }
     if (!firstBoxRaises) {
-        Check(world.form.log.text.ends_with(u"\r\n Share: " + Text(sharePath) + u"\r\n***\r\n" +
-                                            prompt),
+        Check(world.form.log.text.ends_with(u"\r\n Share: " + ShownText(sharePath) +
+                                            u"\r\n***\r\n" + prompt),
               "the log does not go from the share to the refusal");
     }
 }
@@ -270,6 +285,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Text username = CleanUsername(Trim(world.form.username));
     const Text password = world.form.password;
     const bool credentialsGiven = !username.empty() && !Trim(password).empty();
+    // What the member typed and may see again; the rest of what is shown is the program's own
+    // text and what the page sent.
+    const bool typedNothingHidden =
+        !HoldsHiddenCharacter(world.form.driveLetter) && !HoldsHiddenCharacter(world.form.username);
 
     bool escaped = false;
     try {
@@ -297,6 +316,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(box.prompt.find(kPasswordMarker) == Text::npos &&
                   box.title.find(kPasswordMarker) == Text::npos,
               "the password reached a box");
+    }
+    if (typedNothingHidden) {
+        Check(!HoldsHiddenCharacter(WithoutLineBreaks(log)),
+              [&] { return "the log shows a hidden character: " + Printable(log); });
+        for (const testing::ShownBox& box : boxes) {
+            Check(!HoldsHiddenCharacter(WithoutLineBreaks(box.prompt)),
+                  [&] { return "a box shows a hidden character: " + Printable(box.prompt); });
+        }
     }
 
     if (!credentialsGiven) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mount/member_texts.h"
+#include "mount/shown_text.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane {
@@ -47,8 +48,9 @@ bool HoldsDotStep(TextView sharePath) {
     }
 }
 
+// Page-derived text as a description shows it: made safe by ShownText, then quoted.
 Text Quoted(TextView text) {
-    return u"\"" + Text(text) + u"\"";
+    return u"\"" + ShownText(text) + u"\"";
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ bool IsPlainServerName(TextView server);
 ShareRefusal CheckSharePath(TextView sharePath, std::span<const TextView> fileServers);
 
 // Raises WorkflowError with kShareRefused and a description that names the refused server or
-// path, unless CheckSharePath lets the path through.
+// path (as ShownText shows it), unless CheckSharePath lets the path through.
 void GuardSharePath(TextView sharePath, std::span<const TextView> fileServers);
 
 }  // namespace brisvane

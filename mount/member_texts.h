@@ -204,7 +204,7 @@ inline Text CallFailed(TextView call, TextView description) {
 }
 
 // Shares the program refuses to map, whatever the lookup page says. `server` and `sharePath`
-// come quoted.
+// come quoted, as ShownText shows them.
 inline constexpr TextView kShareWithControlCharacter =
     u"The lookup page named a share path that holds a control character.";
 inline Text ShareIsDevicePath(TextView sharePath) {

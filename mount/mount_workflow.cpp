@@ -8,6 +8,7 @@
 #include "mount/member_texts.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
+#include "mount/shown_text.h"
 #include "mount/username.h"
 #include "mount/workflow_error.h"
 
@@ -83,7 +84,7 @@ class MountRequest {
         const ShareSearchResult search = SearchShareLocator(page);
         switch (search.outcome) {
             case ShareSearchResult::Outcome::kOne:
-                LogLine(log_, texts::ShareEntry(search.sharePath));
+                LogLine(log_, texts::ShareEntry(ShownText(search.sharePath)));
                 request.reset();
                 // The page alone named this share: nothing goes to its server unless it is
                 // one of the organisation's.
@@ -108,7 +109,7 @@ class MountRequest {
     void Mount(const Text& sharePath) {
         const Text userName = Join({inputs_.domain, u"\\", inputs_.username});
         LogLine(log_, texts::kMountingShare);
-        LogLine(log_, texts::LocationEntry(sharePath));
+        LogLine(log_, texts::LocationEntry(ShownText(sharePath)));
         LogLine(log_, texts::UserNameEntry(userName));
         LogLine(log_, texts::DriveLtrEntry(inputs_.driveLetter));
 
