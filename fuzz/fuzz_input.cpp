@@ -112,6 +112,26 @@ Text FoldedCopy(TextView text) {
     return folded;
 }
 
+bool HoldsHiddenCharacter(TextView text) {
+    constexpr TextView kFormatCharacters =
+        u"\u061C\u200B\u200C\u200D\u200E\u200F\u2028\u2029\u202A\u202B\u202C\u202D\u202E"
+        u"\u2060\u2066\u2067\u2068\u2069\uFEFF";
+    const auto isHigh = [](char16_t c) { return c >= 0xD800 && c < 0xDC00; };
+    const auto isLow = [](char16_t c) { return c >= 0xDC00 && c < 0xE000; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0) || kFormatCharacters.find(c) != TextView::npos ||
+            isHigh(c) || isLow(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Printable(TextView text, std::size_t limit) {
     std::ostringstream out;
     for (std::size_t i = 0; i < text.size() && i < limit; ++i) {

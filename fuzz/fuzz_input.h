@@ -32,6 +32,11 @@ std::int32_t ParseInt32(TextView text);
 // reading of how the core ignores letter case.
 Text FoldedCopy(TextView text);
 
+// True when `text` holds a character that must never reach the member's eyes raw: a C0 or C1
+// control or DEL, a line or paragraph separator, a bidirectional control, a zero-width
+// character, or a surrogate without its pair. A plain second reading of what ShownText escapes.
+bool HoldsHiddenCharacter(TextView text);
+
 // The text with everything outside printable ASCII escaped, cut after `limit` code units.
 std::string Printable(TextView text, std::size_t limit = 2000);
 

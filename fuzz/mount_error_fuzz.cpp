@@ -1,7 +1,9 @@
 // ReportMountError with any code and any texts. Input: the code in decimal on the first line,
 // then the drive letter, the share path and the qualified user name, one a line (the user name
 // takes the rest). Whatever they hold, the member sees one box titled "Brisvane" and the log
-// then ends with exactly the box's text; the code and the inputs stand where they belong.
+// then ends with exactly the box's text; the code and the inputs stand where they belong, the
+// share path (the lookup page's choice) as ShownText shows it: with nothing hidden in it, at
+// most 260 characters, and unchanged when it is an ordinary one.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +12,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "mount/mount_error_report.h"
+#include "mount/shown_text.h"
 #include "testing/fakes.h"
 
 namespace brisvane::fuzzing {
@@ -21,6 +24,26 @@ constexpr std::int32_t kCodesWithAMessage[] = {1219, 5,    85,   66,   67, 1206,
 
 bool EndsWith(TextView text, TextView tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+constexpr std::size_t kShownLimit = 260;
+
+// ShownText's promises, read plainly: nothing hidden survives, the length is bounded, and a text
+// without hidden characters keeps its characters: all of them when they fit, else as many as fit
+// before the "…" (one fewer when the last would be half a surrogate pair).
+void CheckShown(TextView text, TextView shown) {
+    Check(!HoldsHiddenCharacter(shown) && shown.size() <= kShownLimit,
+          [&] { return "ShownText left \"" + Printable(shown) + "\""; });
+    if (HoldsHiddenCharacter(text)) {
+        return;
+    }
+    if (text.size() <= kShownLimit) {
+        Check(shown == text, [&] { return "ShownText changed \"" + Printable(text) + "\""; });
+        return;
+    }
+    const TextView kept = shown.substr(0, shown.size() - 1);
+    Check(shown.ends_with(u"\u2026") && text.starts_with(kept) && kept.size() >= kShownLimit - 2,
+          [&] { return "ShownText cut \"" + Printable(text) + "\" wrongly"; });
 }
 
 void ExpectMessageShape(std::int32_t code, TextView driveLetter, TextView sharePath,
@@ -43,8 +66,8 @@ void ExpectMessageShape(std::int32_t code, TextView driveLetter, TextView shareP
     }
     const Text summary = u"Unable to mount drive.\r\n\r\nInformation used:\r\n  Drive Letter: " +
                          Text(driveLetter) + u"\r\n  Username: " + Text(userName) +
-                         u"\r\n  Server: " + Text(sharePath) + u"\r\n  Error Number: " + number +
-                         u"\r\n";
+                         u"\r\n  Server: " + ShownText(sharePath) + u"\r\n  Error Number: " +
+                         number + u"\r\n";
     if (message != summary) {
         Fail("the summary for code " + std::to_string(code) + " is \"" + Printable(message) + "\"");
     }
@@ -81,5 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail("the log does not end with the box's text, written after the box");
     }
     ExpectMessageShape(code, driveLetter, sharePath, userName, message);
+    CheckShown(sharePath, ShownText(sharePath));
     return 0;
 }

@@ -3,9 +3,10 @@
 // password, then the mapping result in decimal optionally followed by letters that make a fake
 // fail (below) and by "|" and the organisation's file servers, separated by ";"; the rest is the
 // page. Whatever comes in, the run ends tidily: the request is released, the password is never
-// shown or logged, the share mapped is the one the page names, a share that a plain reading of
-// the file-server rules refuses never reaches the mapping call, and the program closes only
-// after a successful mapping.
+// shown or logged and reaches the mapping call as typed, the share mapped is the one the page
+// names, a share that a plain reading of the file-server rules refuses never reaches the mapping
+// call, nothing the page holds shows hidden characters in the log or a box, and the program
+// closes only after a successful mapping.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "mount/lookup_body.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
+#include "mount/shown_text.h"
 #include "mount/username.h"
 #include "testing/fakes.h"
 
@@ -83,13 +85,26 @@ Failures ReadFailures(TextView control) {
             .closeRaises = asks(u'k')};
 }
 
+// The text without its CR LF line breaks, the one control that the program's own texts hold.
+Text WithoutLineBreaks(TextView text) {
+    Text kept;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == kCrLf) {
+            ++i;
+        } else {
+            kept += text[i];
+        }
+    }
+    return kept;
+}
+
 Text WithoutMarker(Text text) {
     std::erase(text, kPasswordMarker);
     return text;
 }
 
-// The marker goes after the first character that trimming keeps, so that the password is
-// empty, and trims, exactly as the typed one.
+// The marker goes after the first character that is not a space, so that the password is blank
+// exactly when the typed one is.
 Text MarkedPassword(TextView typed) {
     Text password = WithoutMarker(Text(typed));
     const auto first = password.find_first_not_of(u' ');
@@ -126,6 +141,28 @@ void Arrange(FakeWorld& world, const Failures& failures) {
     }
 }
 
+// With a list, a server must be labels of ASCII letters, digits, "-" and "_" joined by single
+// dots, at most 253 characters in all.
+bool IsPlainName(TextView server) {
+    if (server.size() > 253) {
+        return false;
+    }
+    std::vector<Text> labels(1);
+    for (const char16_t c : server) {
+        if (c == u'.') {
+            labels.emplace_back();
+        } else {
+            labels.back() += c;
+        }
+    }
+    return std::ranges::all_of(labels, [](const Text& label) {
+        return !label.empty() && std::ranges::all_of(label, [](char16_t c) {
+            return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
+                   (c >= u'A' && c <= u'Z') || c == u'-' || c == u'_';
+        });
+    });
+}
+
 // A plain second reading of the file-server rules: may the mapping call get this share path?
 // The path's steps are what stands between its backslashes after the leading two characters;
 // the first is the server.
@@ -144,8 +181,8 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
         }
     }
     const Text server = FoldedCopy(steps.front());
-    if (server.find(u'@') != Text::npos) {
-        return false;
+    if (server == u"?" || server == u"." || server.find(u'@') != Text::npos) {
+        return false;  // a device path, or a web server
     }
     for (const Text& step : steps) {
         if (step == u"." || step == u"..") {
@@ -154,6 +191,9 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
     }
     if (fileServers.empty()) {
         return true;
+    }
+    if (!IsPlainName(server)) {
+        return false;
     }
     for (const Text& entry : fileServers) {
         const Text folded = FoldedCopy(entry);
@@ -209,13 +249,13 @@ void CheckRefusedShare(const FakeWorld& world, TextView sharePath, bool firstBox
     if (MayReceiveCredentials(sharePath, {})) {
         const TextView server = sharePath.substr(2, sharePath.find(u'\\', 2) - 2);
         Check(
-            prompt.ends_with(u"the file server \"" + Text(server) +
+            prompt.ends_with(u"the file server \"" + ShownText(server) +
                              u"\", which is not one of the organisation's file servers."),
             [&] { return "the refusal does not name the server: \"" + Printable(prompt) + "\""; });
     }
     if (!firstBoxRaises) {
-        Check(world.form.log.text.ends_with(u"\r\n Share: " + Text(sharePath) + u"\r\n***\r\n" +
-                                            prompt),
+        Check(world.form.log.text.ends_with(u"\r\n Share: " + ShownText(sharePath) +
+                                            u"\r\n***\r\n" + prompt),
               "the log does not go from the share to the refusal");
     }
 }
@@ -243,8 +283,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Read before the run: a successful one empties the credential boxes.
     const Text driveLetter = Trim(world.form.driveLetter);
     const Text username = CleanUsername(Trim(world.form.username));
-    const Text password = Trim(world.form.password);
-    const bool credentialsGiven = !username.empty() && !password.empty();
+    const Text password = world.form.password;
+    const bool credentialsGiven = !username.empty() && !Trim(password).empty();
+    // What the member typed and may see again; the rest of what is shown is the program's own
+    // text and what the page sent.
+    const bool typedNothingHidden =
+        !HoldsHiddenCharacter(world.form.driveLetter) && !HoldsHiddenCharacter(world.form.username);
 
     bool escaped = false;
     try {
@@ -272,6 +316,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(box.prompt.find(kPasswordMarker) == Text::npos &&
                   box.title.find(kPasswordMarker) == Text::npos,
               "the password reached a box");
+    }
+    if (typedNothingHidden) {
+        Check(!HoldsHiddenCharacter(WithoutLineBreaks(log)),
+              [&] { return "the log shows a hidden character: " + Printable(log); });
+        for (const testing::ShownBox& box : boxes) {
+            Check(!HoldsHiddenCharacter(WithoutLineBreaks(box.prompt)),
+                  [&] { return "a box shows a hidden character: " + Printable(box.prompt); });
+        }
     }
 
     if (!credentialsGiven) {

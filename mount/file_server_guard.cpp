@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mount/member_texts.h"
+#include "mount/shown_text.h"
 #include "mount/workflow_error.h"
 
 namespace brisvane {
@@ -10,9 +11,21 @@ namespace brisvane {
 namespace {
 
 constexpr std::size_t kUncPrefixLength = 2;  // the leading "\\"
+constexpr std::size_t kMaxServerNameLength = 253;
 
 constexpr bool IsControlCharacter(char16_t c) {
     return c <= u'\x1F' || c == u'\x7F';
+}
+
+constexpr bool IsServerNameCharacter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'-' || c == u'_';
+}
+
+// Windows' own reading of a path whose server part is "?" or ".": the Win32 device namespace
+// (\\?\C:\..., \\?\UNC\..., \\.\pipe\...), not a server.
+bool IsDevicePath(TextView server) {
+    return server == u"?" || server == u".";
 }
 
 bool EqualIgnoringAsciiCase(TextView a, TextView b) {
@@ -35,8 +48,9 @@ bool HoldsDotStep(TextView sharePath) {
     }
 }
 
+// Page-derived text as a description shows it: made safe by ShownText, then quoted.
 Text Quoted(TextView text) {
-    return u"\"" + Text(text) + u"\"";
+    return u"\"" + ShownText(text) + u"\"";
 }
 
 }  // namespace
@@ -44,6 +58,26 @@ Text Quoted(TextView text) {
 TextView ServerOfShare(TextView sharePath) {
     const TextView rest = sharePath.substr(std::min(kUncPrefixLength, sharePath.size()));
     return rest.substr(0, rest.find(u'\\'));
+}
+
+bool IsPlainServerName(TextView server) {
+    if (server.empty() || server.size() > kMaxServerNameLength) {
+        return false;
+    }
+    bool labelStarted = false;
+    for (const char16_t c : server) {
+        if (c == u'.') {
+            if (!labelStarted) {
+                return false;  // a leading dot or two dots in a row
+            }
+            labelStarted = false;
+        } else if (IsServerNameCharacter(c)) {
+            labelStarted = true;
+        } else {
+            return false;
+        }
+    }
+    return labelStarted;  // false after a trailing dot
 }
 
 bool IsFileServer(TextView server, std::span<const TextView> fileServers) {
@@ -61,13 +95,17 @@ ShareRefusal CheckSharePath(TextView sharePath, std::span<const TextView> fileSe
     if (std::ranges::any_of(sharePath, IsControlCharacter)) {
         return ShareRefusal::kControlCharacter;
     }
+    if (IsDevicePath(server)) {
+        return ShareRefusal::kDevicePath;
+    }
     if (server.find(u'@') != TextView::npos) {
         return ShareRefusal::kWebServer;
     }
     if (HoldsDotStep(sharePath)) {
         return ShareRefusal::kDotStep;
     }
-    if (!fileServers.empty() && !IsFileServer(server, fileServers)) {
+    if (!fileServers.empty() &&
+        (!IsPlainServerName(server) || !IsFileServer(server, fileServers))) {
         return ShareRefusal::kNotAFileServer;
     }
     return ShareRefusal::kNone;
@@ -80,6 +118,8 @@ void GuardSharePath(TextView sharePath, std::span<const TextView> fileServers) {
             return;
         case ShareRefusal::kControlCharacter:
             throw WorkflowError(kShareRefused, Text(texts::kShareWithControlCharacter));
+        case ShareRefusal::kDevicePath:
+            throw WorkflowError(kShareRefused, texts::ShareIsDevicePath(Quoted(sharePath)));
         case ShareRefusal::kWebServer:
             throw WorkflowError(kShareRefused, texts::ShareOnWebServer(Quoted(server)));
         case ShareRefusal::kDotStep:

@@ -204,9 +204,13 @@ inline Text CallFailed(TextView call, TextView description) {
 }
 
 // Shares the program refuses to map, whatever the lookup page says. `server` and `sharePath`
-// come quoted.
+// come quoted, as ShownText shows them.
 inline constexpr TextView kShareWithControlCharacter =
     u"The lookup page named a share path that holds a control character.";
+inline Text ShareIsDevicePath(TextView sharePath) {
+    return Join({u"The lookup page named the share path ", sharePath,
+                 u", which is a device path of this computer, not a share on a file server."});
+}
 inline Text ShareOnWebServer(TextView server) {
     return Join({u"The lookup page named the server ", server,
                  u", whose \"@\" makes it a web address (WebDAV), not a file server."});

@@ -1,6 +1,7 @@
 #include "mount/mount_error_report.h"
 
 #include "mount/member_texts.h"
+#include "mount/shown_text.h"
 
 namespace brisvane {
 
@@ -53,7 +54,7 @@ Text MountErrorMessage(std::int32_t code, TextView driveLetter, TextView sharePa
     if (!body.empty()) {
         return texts::MountError(Decimal(code), body);
     }
-    return texts::MountErrorSummary(Decimal(code), driveLetter, userName, sharePath);
+    return texts::MountErrorSummary(Decimal(code), driveLetter, userName, ShownText(sharePath));
 }
 
 BoxStyle MountErrorStyle(std::int32_t code) {

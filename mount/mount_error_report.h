@@ -8,7 +8,8 @@
 
 namespace brisvane {
 
-// The message for a non-zero result of the mapping call.
+// The message for a non-zero result of the mapping call. The share path, which the lookup page
+// chose, stands in it as ShownText shows it.
 Text MountErrorMessage(std::int32_t code, TextView driveLetter, TextView sharePath,
                        TextView userName);
 

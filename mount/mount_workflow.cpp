@@ -8,6 +8,7 @@
 #include "mount/member_texts.h"
 #include "mount/mount_error_report.h"
 #include "mount/share_locator.h"
+#include "mount/shown_text.h"
 #include "mount/username.h"
 #include "mount/workflow_error.h"
 
@@ -21,7 +22,8 @@ namespace {
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kUnexpectedFailure = -2147467259;  // E_FAIL
 
-// The five inputs of one attempt, read and trimmed in the window's order.
+// The five inputs of one attempt, read in the window's order: all trimmed but the password,
+// which is used exactly as typed (a space can be part of it).
 struct MountInputs {
     Text driveLetter;
     Text domain;
@@ -36,7 +38,7 @@ MountInputs ReadInputs(const MountForm& form) {
     inputs.domain = Trim(form.DomainText());
     inputs.lookupAddress = Trim(form.WebSiteText());
     inputs.username = Trim(form.UsernameText());
-    inputs.password = Trim(form.PasswordText());
+    inputs.password = form.PasswordText();
     inputs.username = CleanUsername(inputs.username);
     return inputs;
 }
@@ -82,7 +84,7 @@ class MountRequest {
         const ShareSearchResult search = SearchShareLocator(page);
         switch (search.outcome) {
             case ShareSearchResult::Outcome::kOne:
-                LogLine(log_, texts::ShareEntry(search.sharePath));
+                LogLine(log_, texts::ShareEntry(ShownText(search.sharePath)));
                 request.reset();
                 // The page alone named this share: nothing goes to its server unless it is
                 // one of the organisation's.
@@ -107,7 +109,7 @@ class MountRequest {
     void Mount(const Text& sharePath) {
         const Text userName = Join({inputs_.domain, u"\\", inputs_.username});
         LogLine(log_, texts::kMountingShare);
-        LogLine(log_, texts::LocationEntry(sharePath));
+        LogLine(log_, texts::LocationEntry(ShownText(sharePath)));
         LogLine(log_, texts::UserNameEntry(userName));
         LogLine(log_, texts::DriveLtrEntry(inputs_.driveLetter));
 
@@ -153,7 +155,8 @@ void btnOK_Click(const MountServices& services) {
     LogLine(log, texts::kStartingUp);
 
     MountInputs inputs = ReadInputs(services.form);
-    if (inputs.username.empty() || inputs.password.empty()) {
+    // A password of spaces only is as missing as an empty one.
+    if (inputs.username.empty() || TrimmedView(inputs.password.View()).empty()) {
         services.boxes.MsgBox(texts::kMissingCredentials, BoxStyle::kExclamation, texts::kBoxTitle);
         return;
     }

@@ -38,8 +38,4 @@ void SecretText::Wipe() noexcept {
     WipeText(text_);
 }
 
-SecretText Trim(const SecretText& secret) {
-    return SecretText(TrimmedView(secret.View()));
-}
-
 }  // namespace brisvane

@@ -27,9 +27,6 @@ class SecretText {
     Text text_;
 };
 
-// Trimming as for every input of the window, without a plain copy of the password.
-SecretText Trim(const SecretText& secret);
-
 // Zeroes every code unit of `text`, spare capacity included, so that the compiler cannot drop
 // the stores; for the buffers that carry a password to the operating system.
 void WipeText(Text& text) noexcept;

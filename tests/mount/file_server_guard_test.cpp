@@ -23,6 +23,9 @@ TEST(FileServerGuardTest, LetsThroughOnlyTheOrganisationsServersAndPlainPaths) {
     };
     const Text longPath = u"\\\\srv1\\" + Text(400, u'd') + u"\\user1";
     const Text withNul(u"\\\\srv1\\user1\0", 13);
+    // Server names of 253 and 254 characters in the listed domain.
+    const Text longest = u"\\\\" + Text(238, u'a') + u".campus.example\\user1";
+    const Text tooLong = u"\\\\" + Text(239, u'a') + u".campus.example\\user1";
     const Case cases[] = {
         // Exact entries and domain entries, ASCII case ignored, at a dot boundary only.
         {u"\\\\srv1\\user1", kCampus, kNone},
@@ -41,12 +44,27 @@ TEST(FileServerGuardTest, LetsThroughOnlyTheOrganisationsServersAndPlainPaths) {
         {u"\\\\attacker.example\\user1", kCampus, kNotAFileServer},
         {u"\\\\\\srv1\\user1", kCampus, kNotAFileServer},     // an empty server part
         {u"\\\\\u017Frv1\\user1", kCampus, kNotAFileServer},  // long s folds only in Unicode
+        // With a list, only names in the list's own alphabet are compared with it.
+        {u"\\\\files_1.xn--caf-dma.campus.example\\x", kCampus, kNone},
+        {longest, kCampus, kNone},
+        {tooLong, kCampus, kNotAFileServer},
+        {u"\\\\a..campus.example\\x", kCampus, kNotAFileServer},
+        {u"\\\\a\uFF0E.campus.example\\x", kCampus, kNotAFileServer},  // fullwidth full stop
+        {u"\\\\caf\u00E9.campus.example\\x", kCampus, kNotAFileServer},
+        {u"\\\\a b.campus.example\\x", kCampus, kNotAFileServer},
+        {u"\\\\a\u202E.campus.example\\x", kCampus, kNotAFileServer},
         // Without a list every server goes through: NetBIOS names, addresses, hidden shares.
         {u"\\\\attacker.example\\user1", kNoList, kNone},
         {u"\\\\FILES2\\homes\\bob", kNoList, kNone},
         {u"\\\\10.0.0.7\\admin$", kNoList, kNone},
         {u"\\\\srv1\\...\\x.y", kNoList, kNone},
-        // With or without a list: WebDAV servers, control characters, dot steps.
+        {u"\\\\caf\u00E9\\x", kNoList, kNone},
+        // With or without a list: device paths, WebDAV servers, control characters, dot steps.
+        {u"\\\\?\\C:\\Users", kNoList, kDevicePath},
+        {u"\\\\?\\UNC\\srv1\\user1", kCampus, kDevicePath},
+        {u"\\\\.\\pipe\\x", kNoList, kDevicePath},
+        {u"\\\\.\\C:", kCampus, kDevicePath},
+        {u"\\\\.", kNoList, kDevicePath},
         {u"\\\\srv1@SSL\\DavWWWRoot\\x", kNoList, kWebServer},
         {u"\\\\srv1@8080\\x", kCampus, kWebServer},
         {u"\\\\user@srv1\\x", kNoList, kWebServer},
@@ -56,7 +74,6 @@ TEST(FileServerGuardTest, LetsThroughOnlyTheOrganisationsServersAndPlainPaths) {
         {u"\\\\srv1\\homes\\..\\admin$", kNoList, kDotStep},
         {u"\\\\srv1\\homes\\.\\user1", kCampus, kDotStep},
         {u"\\\\srv1\\user1\\..", kNoList, kDotStep},
-        {u"\\\\.\\pipe\\x", kNoList, kDotStep},
         {u"\\\\srv1\\x@y\\user1", kNoList, kNone},  // "@" counts in the server part only
     };
     for (const Case& c : cases) {
@@ -82,6 +99,9 @@ TEST(FileServerGuardTest, RefusesWithAccessDeniedAndSaysWhatWasRefused) {
          u"\"..\" step."},
         {u"\\\\srv1\\a\r\nb",
          u"The lookup page named a share path that holds a control character."},
+        {u"\\\\?\\C:\\x",
+         u"The lookup page named the share path \"\\\\?\\C:\\x\", which is a device path of this "
+         u"computer, not a share on a file server."},
     };
     for (const Case& c : cases) {
         try {

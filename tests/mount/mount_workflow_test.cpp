@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "mount/share_locator.h"
 #include "mount/workflow_error.h"
 #include "testing/fakes.h"
 
@@ -277,7 +278,71 @@ TEST_F(MountWorkflowTest, RefusesAShareOffTheFileServerListThroughTheHandlerBefo
     EXPECT_EQ(listed.mapping.calls.size(), 1u);
 }
 
-TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsBeforeUsingThem) {
+// A share that the page made to garble or flood what the member reads reaches the mapping call
+// as the page wrote it, and the box and the log show it escaped and cut, whichever way the
+// attempt reports it.
+TEST_F(MountWorkflowTest, ShowsAHostileShareEscapedAndBoundedButMapsItAsNamed) {
+    const Text floodServer(std::size_t{1} << 20, u'a');
+    struct Case {
+        const char* name;
+        Text share;
+        std::vector<TextView> fileServers;
+        bool mapped;             // false: refused before the mapping call
+        TextView shownInTheBox;  // where the box names the share, as it must show it
+    };
+    const Case cases[] = {
+        {"reversed share, failure summary",
+         u"srv1/\u202E1resu",
+         {u"srv1"},
+         true,
+         u"  Server: \\\\srv1\\<U+202E>1resu\r\n"},
+        {"reversed server, refused by the list",
+         u"srv1\u202Emoc.campus.example/user1",
+         {u".campus.example"},
+         false,
+         u"\"srv1<U+202E>moc.campus.example\""},
+        {"1 MB server, failure summary",
+         floodServer + u"/user1",
+         {},
+         true,
+         u"aaa\u2026\r\n  Error Number: 53\r\n"},
+        {"1 MB server, refused by the list",
+         floodServer + u"/user1",
+         {u".campus.example"},
+         false,
+         u"aaa\u2026\", which is not one of the organisation's file servers."},
+    };
+    constexpr TextView kBidiControls =
+        u"\u061C\u200E\u200F\u202A\u202B\u202C\u202D\u202E\u2066\u2067\u2068\u2069";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWorld fresh;
+        fresh.fileServers = c.fileServers;
+        fresh.lookup.page = u"<td>smb://" + c.share + u"</td>\r\n";
+        fresh.mapping.result = 53;
+        fresh.PressOK();
+
+        const Text sharePath = u"\\\\" + ReplaceChars(c.share, u"/", u"\\");
+        if (c.mapped) {
+            ASSERT_EQ(fresh.mapping.calls.size(), 1u);
+            EXPECT_EQ(fresh.mapping.calls[0].remoteName, sharePath);
+        } else {
+            EXPECT_TRUE(fresh.mapping.calls.empty());
+        }
+        ASSERT_EQ(fresh.boxes.shown.size(), 1u);
+        const Text& prompt = fresh.boxes.shown[0].prompt;
+        EXPECT_NE(prompt.find(c.shownInTheBox), Text::npos);
+        EXPECT_LT(prompt.size(), 600u);
+        EXPECT_EQ(prompt.find_first_of(kBidiControls), Text::npos);
+        const Text& log = fresh.form.log.text;
+        EXPECT_LT(log.size(), 2000u);
+        EXPECT_EQ(log.find_first_of(kBidiControls), Text::npos);
+        EXPECT_TRUE(log.ends_with(prompt));
+    }
+}
+
+// Every input but the password is trimmed: spaces around a password are part of it.
+TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsButPassesThePasswordAsTyped) {
     world.form.username = u"  Campus\\user1@Campus.Example ";
     world.form.password = u"  pass word  ";
     world.form.domain = u" CAMPUS ";
@@ -285,7 +350,7 @@ TEST_F(MountWorkflowTest, CleansAndTrimsTheInputsBeforeUsingThem) {
     world.PressOK();
 
     ASSERT_EQ(world.mapping.calls.size(), 1u);
-    EXPECT_EQ(world.mapping.calls[0].password, u"pass word");
+    EXPECT_EQ(world.mapping.calls[0].password, u"  pass word  ");
     EXPECT_EQ(world.mapping.calls[0].userName, u"CAMPUS\\user1");
     EXPECT_EQ(world.lookup.bodies, std::vector<std::string>{"user=user1"});
     EXPECT_EQ(world.lookup.addresses, std::vector<Text>{u"http://lookup.test/x"});

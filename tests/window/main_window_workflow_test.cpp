@@ -39,7 +39,7 @@ TEST_F(MainWindowWorkflowTest, OkMountsTheShareReportsItInTheSystemBoxAndEndsThe
     ASSERT_EQ(mapping.calls.size(), 1u);
     EXPECT_EQ(mapping.calls[0].remoteName, u"\\\\srv1\\user1");
     EXPECT_EQ(mapping.calls[0].localName, u"M:");
-    EXPECT_EQ(mapping.calls[0].password, u"secret");
+    EXPECT_EQ(mapping.calls[0].password, u" secret ");  // as typed
     EXPECT_EQ(mapping.calls[0].userName, u"CAMPUS\\user1");
     ASSERT_EQ(lookup.addresses.size(), 1u);
     EXPECT_EQ(lookup.addresses[0], LookupPageUrl);
