@@ -81,7 +81,8 @@ using Progress = std::atomic<Stage>;
 // The end of the whole exchange. The caller stops waiting for the exchange there, whatever the
 // server does; the exchange's own blocking calls wait at most for their stage's limit and at
 // most until a second past it. So a call cut short by the deadline never decides the outcome
-// before the caller does, and an exchange left behind at the deadline ends soon after it.
+// before the caller does, and a call of an exchange left behind that waits on a silent server
+// ends a second after the deadline.
 class Deadline {
   public:
     using Clock = std::chrono::steady_clock;
