@@ -194,6 +194,14 @@ inline Text RedirectRefused(TextView address) {
 inline Text TooManyRedirects(TextView count) {
     return Join({u"The lookup page redirected more than ", count, u" times."});
 }
+// The common WinHTTP errors, described by the program where the system has no text for them.
+inline constexpr TextView kServerNameNotFound = u"The server's name could not be found.";  // 12007
+inline constexpr TextView kServerUnreachable = u"The server could not be reached.";        // 12029
+inline constexpr TextView kServerTooSlow = u"The server took too long to answer.";         // 12002
+inline constexpr TextView kNoSecureConnection =                                            // 12157
+    u"A secure connection to the server could not be made.";
+inline constexpr TextView kCertificateRefused =  // 12175, 12045, 12037, 12038 and the like
+    u"The server's certificate is not trusted, or is for another server.";
 // A Windows error code the system has no message for.
 inline Text UnknownError(TextView code) {
     return Join({u"Error ", code});

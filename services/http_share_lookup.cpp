@@ -4,6 +4,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <future>
 #include <iterator>
@@ -38,6 +39,11 @@ constexpr int kMaxRedirects = 10;
 // the server (or the proxy) could not be reached.
 enum class Stage { kReaching, kAnswering };
 
+// How far an exchange has got: whether its current request has gone out. Written on the thread
+// that runs the exchange (WinHTTP's notice that a request was sent among it), read by the caller
+// that stops waiting at the deadline.
+using Progress = std::atomic<Stage>;
+
 [[noreturn]] void ThrowExchangeFailure(DWORD code, Stage stage) {
     // Wine's WinHTTP reports an expired time-out with the Winsock code, Windows with its own.
     if (code == WSAETIMEDOUT) {
@@ -48,6 +54,11 @@ enum class Stage { kReaching, kAnswering };
         throw WorkflowError(kResourceNotFound, ErrorDescription(code));
     }
     throw WindowsError(code);
+}
+
+// The failure of an exchange that has reached its deadline, by how far it got.
+[[noreturn]] void ThrowDeadlinePassed(const Progress& progress) {
+    ThrowExchangeFailure(ERROR_WINHTTP_TIMEOUT, progress.load());
 }
 
 [[noreturn]] void ThrowResponseTooLarge(std::size_t limit) {
@@ -67,30 +78,33 @@ enum class Stage { kReaching, kAnswering };
                         texts::TooManyRedirects(WidenAscii(std::to_string(kMaxRedirects))));
 }
 
-// The end of the whole exchange, however slowly the server (or a proxy) answers: each blocking
-// call waits at most for its own stage's limit and at most for the time left.
+// The end of the whole exchange. The caller stops waiting for the exchange there, whatever the
+// server does; the exchange's own blocking calls wait at most for their stage's limit and at
+// most until a second past it. So a call cut short by the deadline never decides the outcome
+// before the caller does, and a call of an exchange left behind that waits on a silent server
+// ends a second after the deadline.
 class Deadline {
   public:
+    using Clock = std::chrono::steady_clock;
+
     explicit Deadline(std::chrono::milliseconds total) : end_(Clock::now() + total) {}
 
-    // The time left; raises the time-out of `stage` when none is left.
-    std::chrono::milliseconds Left(Stage stage) const {
+    Clock::time_point End() const noexcept { return end_; }
+
+    // The time-out for the next blocking call of a stage whose own limit is `limit`; raises the
+    // deadline's failure when the deadline has passed.
+    std::chrono::milliseconds Bound(std::chrono::milliseconds limit,
+                                    const Progress& progress) const {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now());
         if (left <= 0ms) {
-            ThrowExchangeFailure(ERROR_WINHTTP_TIMEOUT, stage);
+            ThrowDeadlinePassed(progress);
         }
-        return left;
-    }
-
-    // `limit`, or the time left when that is shorter; raises the time-out of `stage` when no
-    // time is left.
-    std::chrono::milliseconds Bound(std::chrono::milliseconds limit, Stage stage) const {
-        return std::min(limit, Left(stage));
+        return std::min(limit, left + kPastDeadline);
     }
 
   private:
-    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kPastDeadline = 1000ms;
     Clock::time_point end_;
 };
 
@@ -101,13 +115,13 @@ int Milliseconds(std::chrono::milliseconds duration) {
 }
 
 // Sets the time-outs of the next blocking call on `handle` (a session or a request): each
-// stage's own limit, shortened to the time left before the deadline.
+// stage's own limit, bounded by the deadline.
 void BoundNextCall(const WinHttpLibrary& http, HINTERNET handle, const LookupLimits& limits,
-                   const Deadline& deadline, Stage stage) {
-    const int response = Milliseconds(deadline.Bound(limits.responseTimeout, stage));
-    if (!http.setTimeouts(handle, Milliseconds(deadline.Bound(limits.resolveTimeout, stage)),
-                          Milliseconds(deadline.Bound(limits.connectTimeout, stage)),
-                          Milliseconds(deadline.Bound(limits.sendTimeout, stage)), response)) {
+                   const Deadline& deadline, const Progress& progress) {
+    const int response = Milliseconds(deadline.Bound(limits.responseTimeout, progress));
+    if (!http.setTimeouts(handle, Milliseconds(deadline.Bound(limits.resolveTimeout, progress)),
+                          Milliseconds(deadline.Bound(limits.connectTimeout, progress)),
+                          Milliseconds(deadline.Bound(limits.sendTimeout, progress)), response)) {
         ThrowLastError(u"WinHttpSetTimeouts");
     }
     // The wait for the reply's headers has a time-out of its own (90 s on Windows); Wine's
@@ -246,39 +260,25 @@ std::wstring TextOf(const UniqueGlobalText& text) {
     return text != nullptr ? std::wstring(text.get()) : std::wstring();
 }
 
-// Where the member's Internet settings say to find the proxy configuration.
-struct ProxyConfiguration {
-    bool autoDetect = false;
-    std::wstring scriptUrl;  // empty: none
-};
-
-// The route that the member's proxy configuration (a script, or one found by automatic
-// detection) gives `url`; nullopt when it gives none. Logs on to the script's server only when
-// that server demands it.
-std::optional<ProxySetting> RunProxyConfiguration(const WinHttpLibrary& http,
-                                                  const std::wstring& url,
-                                                  const ProxyConfiguration& configuration,
-                                                  const LookupLimits& limits,
-                                                  const Deadline& deadline) {
-    WINHTTP_AUTOPROXY_OPTIONS options{};
-    if (configuration.autoDetect) {
-        options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
-        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-    }
-    if (!configuration.scriptUrl.empty()) {
-        options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
-        options.lpszAutoConfigUrl = configuration.scriptUrl.c_str();
-    }
-    // The script is fetched directly.
-    const UniqueInternet resolver =
-        OpenSession(http, ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, {}, {}});
+// The route that a proxy configuration script gives `url`: the script `options` name, or the
+// one automatic detection finds; nullopt when it gives none. The script's server gets the
+// member's Windows log-on only as AskAgainWithLogOn decides.
+std::optional<ProxySetting> AskProxyScript(const WinHttpLibrary& http, HINTERNET resolver,
+                                           const std::wstring& url,
+                                           WINHTTP_AUTOPROXY_OPTIONS options,
+                                           ProxyScriptSource source, const LookupLimits& limits,
+                                           const Deadline& deadline, const Progress& progress) {
     WINHTTP_PROXY_INFO found{};
-    const DWORD answer = AskWithLogOnOnlyWhenDemanded([&](BOOL autoLogon) -> DWORD {
+    const auto ask = [&](BOOL autoLogon) -> DWORD {
         options.fAutoLogonIfChallenged = autoLogon;
-        BoundNextCall(http, resolver.get(), limits, deadline, Stage::kReaching);
-        return http.getProxyForUrl(resolver.get(), url.c_str(), &options, &found) ? ERROR_SUCCESS
-                                                                                  : GetLastError();
-    });
+        BoundNextCall(http, resolver, limits, deadline, progress);
+        return http.getProxyForUrl(resolver, url.c_str(), &options, &found) ? ERROR_SUCCESS
+                                                                            : GetLastError();
+    };
+    DWORD answer = ask(FALSE);
+    if (AskAgainWithLogOn(source, answer)) {
+        answer = ask(TRUE);
+    }
     if (answer != ERROR_SUCCESS) {
         return std::nullopt;
     }
@@ -287,38 +287,48 @@ std::optional<ProxySetting> RunProxyConfiguration(const WinHttpLibrary& http,
     return ProxySetting{found.dwAccessType, TextOf(foundProxy), TextOf(foundBypass)};
 }
 
-// RunProxyConfiguration on a thread of its own, waited for until the deadline at most. WinHTTP
-// fetches the script within limits of its own (Wine's with a session of its own, which the
-// exchange's time-outs do not reach), so a script server that trickles would otherwise hold the
-// lookup for as long as it likes. A configuration still running at the deadline is left to end
-// on its thread, which owns everything it uses; its answer is dropped.
-std::optional<ProxySetting> RunProxyConfigurationUntil(std::shared_ptr<const WinHttpLibrary> http,
-                                                       std::wstring url,
-                                                       ProxyConfiguration configuration,
-                                                       const LookupLimits& limits,
-                                                       const Deadline& deadline) {
-    const std::chrono::milliseconds left = deadline.Left(Stage::kReaching);
-    std::packaged_task<std::optional<ProxySetting>()> task(
-        [http = std::move(http), url = std::move(url), configuration = std::move(configuration),
-         limits,
-         deadline] { return RunProxyConfiguration(*http, url, configuration, limits, deadline); });
-    std::future<std::optional<ProxySetting>> answer = task.get_future();
-    std::thread(std::move(task)).detach();
-    if (answer.wait_for(left) == std::future_status::timeout) {
-        ThrowExchangeFailure(ERROR_WINHTTP_TIMEOUT, Stage::kReaching);
+// The route that the member's proxy configuration gives `url`: the script found by automatic
+// detection when it is on and finds one, else the script the settings name (`scriptUrl`, empty
+// when none); nullopt when neither gives a route. Each is asked on its own, so that a log-on
+// demanded by the server of a detected script is never answered. Scripts are fetched directly.
+std::optional<ProxySetting> RunProxyConfiguration(const WinHttpLibrary& http,
+                                                  const std::wstring& url, bool autoDetect,
+                                                  const std::wstring& scriptUrl,
+                                                  const LookupLimits& limits,
+                                                  const Deadline& deadline,
+                                                  const Progress& progress) {
+    const UniqueInternet resolver =
+        OpenSession(http, ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, {}, {}});
+    if (autoDetect) {
+        WINHTTP_AUTOPROXY_OPTIONS detection{};
+        detection.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+        detection.dwAutoDetectFlags =
+            WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+        if (std::optional<ProxySetting> detected =
+                AskProxyScript(http, resolver.get(), url, detection,
+                               ProxyScriptSource::kAutoDetected, limits, deadline, progress)) {
+            return detected;
+        }
     }
-    return answer.get();
+    if (scriptUrl.empty()) {
+        return std::nullopt;
+    }
+    WINHTTP_AUTOPROXY_OPTIONS named{};
+    named.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+    named.lpszAutoConfigUrl = scriptUrl.c_str();
+    return AskProxyScript(http, resolver.get(), url, named, ProxyScriptSource::kNamedInSettings,
+                          limits, deadline, progress);
 }
 
 // The route to `url` as the member's Internet settings choose it, the way WinINet (and so the
-// platform's request object) applies them: the configuration script, or one found by automatic
-// detection, first; the manual proxy when there is no script; else straight to the server.
-// WinHTTP's own default when the settings cannot be read.
-ProxySetting MemberRouteTo(const std::shared_ptr<const WinHttpLibrary>& http,
-                           const std::wstring& url, const LookupLimits& limits,
-                           const Deadline& deadline) {
+// platform's request object) applies them: a configuration script, found by automatic
+// detection or named, first; the manual proxy when no script gives a route; else straight to
+// the server. WinHTTP's own default when the settings cannot be read.
+ProxySetting MemberRouteTo(const WinHttpLibrary& http, const std::wstring& url,
+                           const LookupLimits& limits, const Deadline& deadline,
+                           const Progress& progress) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
-    if (!http->getIEProxyConfigForCurrentUser(&settings)) {
+    if (!http.getIEProxyConfigForCurrentUser(&settings)) {
         return ProxySetting{};
     }
     const UniqueGlobalText configurationScript(settings.lpszAutoConfigUrl);
@@ -326,10 +336,9 @@ ProxySetting MemberRouteTo(const std::shared_ptr<const WinHttpLibrary>& http,
     const UniqueGlobalText manualBypass(settings.lpszProxyBypass);
 
     if (settings.fAutoDetect || configurationScript != nullptr) {
-        if (std::optional<ProxySetting> configured = RunProxyConfigurationUntil(
-                http, url,
-                ProxyConfiguration{settings.fAutoDetect != FALSE, TextOf(configurationScript)},
-                limits, deadline)) {
+        if (std::optional<ProxySetting> configured =
+                RunProxyConfiguration(http, url, settings.fAutoDetect != FALSE,
+                                      TextOf(configurationScript), limits, deadline, progress)) {
             return *std::move(configured);
         }
     }
@@ -371,11 +380,11 @@ DWORD StatusOf(const WinHttpLibrary& http, HINTERNET request) {
 // The whole body, refused as soon as it would grow past the limit, and ended by the deadline
 // however slowly it arrives.
 std::string ReadBody(const WinHttpLibrary& http, HINTERNET request, const LookupLimits& limits,
-                     const Deadline& deadline) {
+                     const Deadline& deadline, const Progress& progress) {
     const std::size_t limit = limits.maxResponseBytes;
     std::string body;
     for (;;) {
-        BoundNextCall(http, request, limits, deadline, Stage::kAnswering);
+        BoundNextCall(http, request, limits, deadline, progress);
         DWORD available = 0;
         if (!http.queryDataAvailable(request, &available)) {
             ThrowExchangeFailure(GetLastError(), Stage::kAnswering);
@@ -399,15 +408,40 @@ std::string ReadBody(const WinHttpLibrary& http, HINTERNET request, const Lookup
     }
 }
 
-class WinHttpLookupRequest final : public ShareLookupRequest {
-  public:
-    WinHttpLookupRequest(std::shared_ptr<const WinHttpLibrary> http, const LookupLimits& limits)
-        : http_(std::move(http)), limits_(limits) {}
+bool IsRedirect(DWORD status) {
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
+           status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
+           status == HTTP_STATUS_PERMANENT_REDIRECT;
+}
 
-    Text Send(TextView address, const std::string& body) override {
+// WinHTTP's notice, on the thread that sends, that a request has gone out whole; its context is
+// the exchange's Progress. (Wine's synchronous send goes on to wait for the reply's headers, so
+// the send's return would be too late to tell.)
+void CALLBACK NoteRequestSent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+    if (status == WINHTTP_CALLBACK_STATUS_REQUEST_SENT && context != 0) {
+        reinterpret_cast<Progress*>(context)->store(Stage::kAnswering);
+    }
+}
+
+// One lookup, from finding the route to the decoded page. It owns everything it uses, so that
+// it can go on after the caller has stopped waiting for it: WinHTTP (which stays loaded), its
+// own copies of the limits, the address and the form, and the progress it shares with the
+// caller. No credential is among them: the form carries the username only.
+class LookupExchange {
+  public:
+    LookupExchange(std::shared_ptr<const WinHttpLibrary> http, const LookupLimits& limits,
+                   const Deadline& deadline, std::shared_ptr<Progress> progress, std::wstring url,
+                   std::string form)
+        : http_(std::move(http)),
+          limits_(limits),
+          deadline_(deadline),
+          progress_(std::move(progress)),
+          url_(std::move(url)),
+          form_(std::move(form)) {}
+
+    Text Run() const {
         const WinHttpLibrary& http = *http_;
-        const Deadline deadline(limits_.deadline);
-        std::wstring url = ToWide(address);
+        std::wstring url = url_;
         const std::optional<Target> lookup = CrackAddress(http, url);
         if (!lookup) {
             // The lookup address is the organisation's setting, not the program's own call: the
@@ -415,7 +449,7 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
             throw WindowsError(GetLastError());
         }
         const UniqueInternet session =
-            OpenSession(http, MemberRouteTo(http_, url, limits_, deadline));
+            OpenSession(http, MemberRouteTo(http, url, limits_, deadline_, *progress_));
         // Every request of the exchange goes through this connection to the lookup page's own
         // server, redirected ones included.
         const UniqueInternet connection =
@@ -428,15 +462,14 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
         bool post = true;
         for (int redirects = 0;; ++redirects) {
             const UniqueInternet request =
-                Exchange(connection.get(), target, post ? &body : nullptr,
-                         lookup->scheme == INTERNET_SCHEME_HTTPS, deadline);
+                Request(connection.get(), target, post, lookup->scheme == INTERNET_SCHEME_HTTPS);
             const DWORD status = StatusOf(http, request.get());
             const std::wstring location = HeaderOf(http, request.get(), WINHTTP_QUERY_LOCATION);
             if (!IsRedirect(status) || location.empty()) {
                 const std::wstring contentType =
                     HeaderOf(http, request.get(), WINHTTP_QUERY_CONTENT_TYPE);
-                return DecodeResponseBody(ReadBody(http, request.get(), limits_, deadline),
-                                          contentType);
+                return DecodeResponseBody(
+                    ReadBody(http, request.get(), limits_, deadline_, *progress_), contentType);
             }
             url = ResolveAddress(url, location);
             const std::optional<Target> next = CrackAddress(http, url);
@@ -457,20 +490,15 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
     }
 
   private:
-    static bool IsRedirect(DWORD status) {
-        return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
-               status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
-               status == HTTP_STATUS_PERMANENT_REDIRECT;
-    }
-
-    // Sends one request for `target` on `connection`, a POST of `form` or, when it is null, a
-    // GET; returns once the response's headers have arrived.
-    UniqueInternet Exchange(HINTERNET connection, const std::wstring& target,
-                            const std::string* form, bool secure, const Deadline& deadline) const {
+    // Sends one request for `target` on `connection`, a POST of the form or a GET; returns once
+    // the response's headers have arrived.
+    UniqueInternet Request(HINTERNET connection, const std::wstring& target, bool post,
+                           bool secure) const {
         const WinHttpLibrary& http = *http_;
+        progress_->store(Stage::kReaching);
         UniqueInternet request = http.Own(http.openRequest(
-            connection, form != nullptr ? L"POST" : L"GET", target.c_str(), nullptr,
-            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+            connection, post ? L"POST" : L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
+            WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
         if (request == nullptr) {
             ThrowLastError(u"WinHttpOpenRequest");
         }
@@ -479,30 +507,70 @@ class WinHttpLookupRequest final : public ShareLookupRequest {
                             sizeof(noRedirects))) {
             ThrowLastError(u"WinHttpSetOption");
         }
+        if (http.setStatusCallback(request.get(), NoteRequestSent,
+                                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                                   0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+            ThrowLastError(u"WinHttpSetStatusCallback");
+        }
+        const auto context = reinterpret_cast<DWORD_PTR>(progress_.get());
 
-        BoundNextCall(http, request.get(), limits_, deadline, Stage::kReaching);
+        BoundNextCall(http, request.get(), limits_, deadline_, *progress_);
         BOOL sent = FALSE;
-        if (form != nullptr) {
+        if (post) {
             // WinHTTP takes the body through a pointer to modifiable data; it only reads it.
-            std::string payload = *form;
+            std::string payload = form_;
             const auto payloadSize = static_cast<DWORD>(payload.size());
             sent = http.sendRequest(request.get(), kFormContentType,
                                     static_cast<DWORD>(std::size(kFormContentType) - 1),
-                                    payload.data(), payloadSize, payloadSize, 0);
+                                    payload.data(), payloadSize, payloadSize, context);
         } else {
             sent = http.sendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                                    WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+                                    WINHTTP_NO_REQUEST_DATA, 0, 0, context);
         }
         if (!sent) {
-            ThrowExchangeFailure(GetLastError(), Stage::kReaching);
+            const DWORD error = GetLastError();
+            ThrowExchangeFailure(error, progress_->load());
         }
-        BoundNextCall(http, request.get(), limits_, deadline, Stage::kAnswering);
+        BoundNextCall(http, request.get(), limits_, deadline_, *progress_);
         if (!http.receiveResponse(request.get(), nullptr)) {
             ThrowExchangeFailure(GetLastError(), Stage::kAnswering);
         }
         return request;
     }
 
+    std::shared_ptr<const WinHttpLibrary> http_;
+    LookupLimits limits_;
+    Deadline deadline_;
+    std::shared_ptr<Progress> progress_;
+    std::wstring url_;
+    std::string form_;
+};
+
+class WinHttpLookupRequest final : public ShareLookupRequest {
+  public:
+    WinHttpLookupRequest(std::shared_ptr<const WinHttpLibrary> http, const LookupLimits& limits)
+        : http_(std::move(http)), limits_(limits) {}
+
+    // The exchange runs on a thread of its own, waited for until the deadline and no longer:
+    // WinHTTP bounds no single wait for a TLS handshake or a reply trickled a byte at a time, and
+    // under Wine closing a request's handle does not end a call blocked on it. An exchange still
+    // running at the deadline is left to end on its thread; its answer is dropped.
+    Text Send(TextView address, const std::string& body) override {
+        const Deadline deadline(limits_.deadline);
+        const auto progress = std::make_shared<Progress>(Stage::kReaching);
+        std::packaged_task<Text()> task(
+            [exchange = LookupExchange(http_, limits_, deadline, progress, ToWide(address), body)] {
+                return exchange.Run();
+            });
+        std::future<Text> page = task.get_future();
+        std::thread(std::move(task)).detach();
+        if (page.wait_until(deadline.End()) == std::future_status::timeout) {
+            ThrowDeadlinePassed(*progress);
+        }
+        return page.get();
+    }
+
+  private:
     std::shared_ptr<const WinHttpLibrary> http_;
     LookupLimits limits_;
 };

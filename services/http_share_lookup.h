@@ -22,7 +22,7 @@ struct LookupLimits {
     std::chrono::milliseconds sendTimeout{10'000};      // sending the request
     std::chrono::milliseconds responseTimeout{30'000};  // waiting for the reply and each part of it
     // The whole exchange: finding the proxy, connecting, sending, following redirects and reading
-    // the whole reply. Each stage's own limit is shortened to the time left.
+    // the whole reply. The request gives up waiting for it there, whatever the server does.
     std::chrono::milliseconds deadline{60'000};
     std::size_t maxResponseBytes = 16 * 1024 * 1024;  // the largest body accepted
 };

@@ -13,6 +13,7 @@ WinHttpLibrary::WinHttpLibrary()
       open(BRISVANE_WINHTTP_FUNCTION(Open)),
       setTimeouts(BRISVANE_WINHTTP_FUNCTION(SetTimeouts)),
       setOption(BRISVANE_WINHTTP_FUNCTION(SetOption)),
+      setStatusCallback(BRISVANE_WINHTTP_FUNCTION(SetStatusCallback)),
       connect(BRISVANE_WINHTTP_FUNCTION(Connect)),
       openRequest(BRISVANE_WINHTTP_FUNCTION(OpenRequest)),
       sendRequest(BRISVANE_WINHTTP_FUNCTION(SendRequest)),

@@ -30,6 +30,7 @@ class WinHttpLibrary : private SystemLibrary {
     const decltype(&::WinHttpOpen) open;
     const decltype(&::WinHttpSetTimeouts) setTimeouts;
     const decltype(&::WinHttpSetOption) setOption;
+    const decltype(&::WinHttpSetStatusCallback) setStatusCallback;
     const decltype(&::WinHttpConnect) connect;
     const decltype(&::WinHttpOpenRequest) openRequest;
     const decltype(&::WinHttpSendRequest) sendRequest;

@@ -142,12 +142,14 @@ std::optional<std::string> ReceivedRequest::Header(std::string_view name) const 
 struct LookupPageServer::State {
     WinsockSession winsock;
     Responder responder;
+    bool holdEveryConnection = false;
     UniqueSocket listener;
     std::uint16_t port = 0;
     std::atomic<bool> stopping{false};
     mutable std::mutex mutex;
     std::vector<ReceivedRequest> requests;  // guarded by mutex
     std::size_t wholeReplies = 0;           // guarded by mutex
+    std::size_t connections = 0;            // guarded by mutex
     std::vector<UniqueSocket> unanswered;   // serving thread only; closed when the server stops
     std::thread thread;
 
@@ -162,6 +164,14 @@ struct LookupPageServer::State {
             }
             UniqueSocket client(accept(listener.get(), nullptr, nullptr));
             if (!client) {
+                continue;
+            }
+            {
+                const std::lock_guard lock(mutex);
+                ++connections;
+            }
+            if (holdEveryConnection) {
+                unanswered.push_back(std::move(client));
                 continue;
             }
             try {
@@ -204,10 +214,13 @@ struct LookupPageServer::State {
 
     // False when the client has gone or the server stopped before the body was sent.
     bool Trickle(SOCKET client, const PageReply& reply) const {
-        if (!SendAll(client, ResponseHead(reply))) {
+        std::string slowly = reply.body;
+        if (reply.trickleHead) {
+            slowly.insert(0, ResponseHead(reply));
+        } else if (!SendAll(client, ResponseHead(reply))) {
             return false;
         }
-        for (const char byte : reply.body) {
+        for (const char byte : slowly) {
             std::this_thread::sleep_for(reply.trickle);
             if (stopping || send(client, &byte, 1, 0) != 1) {
                 return false;
@@ -218,8 +231,16 @@ struct LookupPageServer::State {
 };
 
 LookupPageServer::LookupPageServer(Responder responder, std::uint16_t port)
+    : LookupPageServer(std::move(responder), false, port) {}
+
+LookupPageServer::LookupPageServer(HoldEveryConnection, std::uint16_t port)
+    : LookupPageServer(Responder(), true, port) {}
+
+LookupPageServer::LookupPageServer(Responder responder, bool holdEveryConnection,
+                                   std::uint16_t port)
     : state_(std::make_unique<State>()) {
     state_->responder = std::move(responder);
+    state_->holdEveryConnection = holdEveryConnection;
     state_->listener = UniqueSocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!state_->listener) {
         ThrowSocketError("socket");
@@ -264,6 +285,11 @@ std::vector<ReceivedRequest> LookupPageServer::Requests() const {
 std::size_t LookupPageServer::WholeReplies() const {
     const std::lock_guard lock(state_->mutex);
     return state_->wholeReplies;
+}
+
+std::size_t LookupPageServer::Connections() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->connections;
 }
 
 }  // namespace brisvane::standins

@@ -39,9 +39,15 @@ struct PageReply {
     // Above zero: the head at once, then the body one byte at a time, each after this pause
     // (until the body is sent, the client goes or the server stops).
     std::chrono::milliseconds trickle{0};
+    bool trickleHead = false;  // with trickle: the head too, a byte at a time from the status line
 };
 
 using Responder = std::function<PageReply(const ReceivedRequest&)>;
+
+// Makes a LookupPageServer that accepts every connection and holds it open, reading nothing
+// and sending nothing, until the server stops: a server that never answers, not even the
+// client's TLS handshake.
+struct HoldEveryConnection {};
 
 // Serves on a thread of its own from construction to destruction, one connection at a time,
 // one request per connection ("Connection: close"). The responder runs on that thread.
@@ -49,6 +55,7 @@ class LookupPageServer {
   public:
     // Listens on 127.0.0.1:`port`, any free port when 0; std::system_error when it cannot.
     explicit LookupPageServer(Responder responder, std::uint16_t port = 0);
+    explicit LookupPageServer(HoldEveryConnection, std::uint16_t port = 0);
     ~LookupPageServer();
     LookupPageServer(const LookupPageServer&) = delete;
     LookupPageServer& operator=(const LookupPageServer&) = delete;
@@ -64,7 +71,12 @@ class LookupPageServer {
     // How many replies have been sent whole so far (a trickle still running is not).
     std::size_t WholeReplies() const;
 
+    // How many connections it has accepted so far.
+    std::size_t Connections() const;
+
   private:
+    LookupPageServer(Responder responder, bool holdEveryConnection, std::uint16_t port);
+
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -1,5 +1,7 @@
 #include "win32/error.h"
 
+#include <winhttp.h>
+
 #include <string>
 
 #include "mount/member_texts.h"
@@ -46,6 +48,31 @@ std::wstring InternetMessageText(DWORD code) {
     return {};
 }
 
+// The program's own text for a common WinHTTP error; empty for any other code.
+TextView OwnDescription(DWORD code) noexcept {
+    switch (code) {
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+            return texts::kServerNameNotFound;
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+            return texts::kServerUnreachable;
+        case ERROR_WINHTTP_TIMEOUT:
+            return texts::kServerTooSlow;
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+            return texts::kNoSecureConnection;
+        case ERROR_WINHTTP_SECURE_FAILURE:
+        case ERROR_WINHTTP_SECURE_INVALID_CA:
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        case ERROR_WINHTTP_SECURE_INVALID_CERT:
+        case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+        case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+            return texts::kCertificateRefused;
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 std::int32_t HresultFromWin32(DWORD code) noexcept {
@@ -57,14 +84,20 @@ std::int32_t HresultFromWin32(DWORD code) noexcept {
     return static_cast<std::int32_t>(hresult);
 }
 
-Text ErrorDescription(DWORD code) {
-    std::wstring text = code >= kFirstInternetError && code <= kLastInternetError
-                            ? InternetMessageText(code)
-                            : MessageText(nullptr, code);
-    if (text.empty()) {
-        return texts::UnknownError(WidenAscii(std::to_string(code)));
+Text DescribeError(DWORD code, std::wstring_view systemText) {
+    if (!systemText.empty()) {
+        return FromWide(systemText);
     }
-    return FromWide(text);
+    if (const TextView own = OwnDescription(code); !own.empty()) {
+        return Text(own);
+    }
+    return texts::UnknownError(WidenAscii(std::to_string(code)));
+}
+
+Text ErrorDescription(DWORD code) {
+    return DescribeError(code, code >= kFirstInternetError && code <= kLastInternetError
+                                   ? InternetMessageText(code)
+                                   : MessageText(nullptr, code));
 }
 
 WorkflowError WindowsError(DWORD code) {

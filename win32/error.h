@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "mount/text.h"
 #include "mount/workflow_error.h"
@@ -16,9 +17,15 @@ namespace brisvane {
 // HRESULT_FROM_WIN32 rule); 0 stays 0.
 std::int32_t HresultFromWin32(DWORD code) noexcept;
 
-// The system's text for the code, without its trailing line break. WinHTTP's codes
-// (12000-12999) are looked up in winhttp.dll, then in wininet.dll, which shares their numbers
-// and meanings and is where Wine keeps the texts. "Error " and the number when no text exists.
+// The description of `code` when the system's text for it is `systemText` (empty: none): that
+// text; else, for the common WinHTTP errors (name not resolved, cannot connect, timed out,
+// secure channel, certificate refused), the program's own short one; else "Error " and the
+// number.
+Text DescribeError(DWORD code, std::wstring_view systemText);
+
+// DescribeError with the system's text for the code, without its trailing line break. WinHTTP's
+// codes (12000-12999) are looked up in winhttp.dll, then in wininet.dll, which shares their
+// numbers and meanings and is where Wine keeps the texts it has.
 Text ErrorDescription(DWORD code);
 
 // A failed call: number HresultFromWin32(code), description ErrorDescription(code).

@@ -327,25 +327,23 @@ TEST(HttpShareLookupTest, GoesStraightToTheServerWhenTheScriptAsksForALogOn) {
     EXPECT_EQ(requests.back().body, "user=user1");
 }
 
-TEST(ProxyLogOnTest, LogsOnToTheScriptsServerOnlyWhenItDemandsIt) {
+TEST(ProxyLogOnTest, LogsOnOnlyToTheServerOfANamedScriptAndOnlyWhenItDemandsIt) {
     struct Case {
+        ProxyScriptSource source;
         DWORD firstAnswer;
-        std::vector<BOOL> asked;  // fAutoLogonIfChallenged of each ask
+        bool askAgain;
     };
     const Case cases[] = {
-        {ERROR_SUCCESS, {FALSE}},
-        {ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT, {FALSE}},
-        {ERROR_WINHTTP_AUTODETECTION_FAILED, {FALSE}},
-        {ERROR_WINHTTP_LOGIN_FAILURE, {FALSE, TRUE}},
+        {ProxyScriptSource::kNamedInSettings, ERROR_SUCCESS, false},
+        {ProxyScriptSource::kNamedInSettings, ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT, false},
+        {ProxyScriptSource::kNamedInSettings, ERROR_WINHTTP_LOGIN_FAILURE, true},
+        {ProxyScriptSource::kAutoDetected, ERROR_SUCCESS, false},
+        {ProxyScriptSource::kAutoDetected, ERROR_WINHTTP_AUTODETECTION_FAILED, false},
+        {ProxyScriptSource::kAutoDetected, ERROR_WINHTTP_LOGIN_FAILURE, false},
     };
     for (const Case& c : cases) {
-        std::vector<BOOL> asked;
-        const DWORD answer = AskWithLogOnOnlyWhenDemanded([&](BOOL autoLogon) -> DWORD {
-            asked.push_back(autoLogon);
-            return asked.size() == 1 ? c.firstAnswer : ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT;
-        });
-        EXPECT_EQ(asked, c.asked) << c.firstAnswer;
-        EXPECT_EQ(answer, asked.size() == 1 ? c.firstAnswer : ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT)
+        EXPECT_EQ(AskAgainWithLogOn(c.source, c.firstAnswer), c.askAgain)
+            << (c.source == ProxyScriptSource::kAutoDetected ? "detected " : "named ")
             << c.firstAnswer;
     }
 }
@@ -505,6 +503,44 @@ TEST(HttpShareLookupTest, EndsAnExchangeThatOutlastsTheDeadline) {
         // It gave up while the trickle was still running: every reply but that one is whole.
         EXPECT_EQ(server.WholeReplies(), server.Requests().size() - 1) << c.trickling;
     }
+}
+
+TEST(HttpShareLookupTest, EndsAtTheDeadlineWhateverTheServerDoes) {
+    // Each server would hold the attempt for a minute, every wait within its stage's own limit:
+    // one never answers the TLS handshake, one sends its status line a byte at a time.
+    const LookupPageServer mute(standins::HoldEveryConnection{});
+    const LookupPageServer trickling([](const ReceivedRequest&) {
+        PageReply reply = Reply(kPage);
+        reply.trickle = 500ms;
+        reply.trickleHead = true;
+        return reply;
+    });
+    const LookupPageServer answering([](const ReceivedRequest&) { return Reply(kPage); });
+    struct Case {
+        std::wstring url;
+        WorkflowError error;  // the deadline's: before the request went out, and after
+    };
+    const Case cases[] = {
+        // Wine's TLS needs a host name, not an address.
+        {L"https://localhost:" + std::to_wstring(mute.Port()) + L"/cs/servers/serversearch.asp",
+         WorkflowError(kResourceNotFound, ErrorDescription(ERROR_WINHTTP_TIMEOUT))},
+        {trickling.Url(), WindowsError(ERROR_WINHTTP_TIMEOUT)},
+    };
+    LookupLimits limits;
+    limits.responseTimeout = 60s;
+    limits.deadline = 2s;
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const WorkflowError error = PostFailure(c.url, limits);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << c.url;
+        EXPECT_EQ(error.Number(), c.error.Number()) << c.url;
+        EXPECT_EQ(error.Description(), c.error.Description()) << c.url;
+        // The call has come back for good: the next lookup on this thread gets its page.
+        EXPECT_EQ(PageAt(answering.Url()), WidenAscii(kPage)) << c.url;
+    }
+    EXPECT_GE(mute.Connections(), 1u);  // reached, and held
+    EXPECT_EQ(trickling.Requests().size(), 1u);
+    EXPECT_EQ(trickling.WholeReplies(), 0u);
 }
 
 TEST(HttpShareLookupTest, TheDemoPageListsTheSharesOfItsMembers) {
