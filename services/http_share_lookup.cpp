@@ -16,6 +16,7 @@
 
 #include "mount/build_settings.h"
 #include "mount/member_texts.h"
+#include "mount/shown_text.h"
 #include "services/proxy_logon.h"
 #include "services/response_text.h"
 #include "services/winhttp_library.h"
@@ -67,10 +68,11 @@ using Progress = std::atomic<Stage>;
 }
 
 // A redirect that leaves the lookup page's server is refused with the number the program gives
-// every refusal to send the member's data somewhere (E_ACCESSDENIED), and names the address.
+// every refusal to send the member's data somewhere (E_ACCESSDENIED), and names the address as
+// page-derived text is shown.
 [[noreturn]] void RefuseRedirect(std::wstring_view address) {
     throw WorkflowError(HresultFromWin32(ERROR_ACCESS_DENIED),
-                        texts::RedirectRefused(FromWide(address)));
+                        texts::RedirectRefused(FromWide(ShownText(address))));
 }
 
 [[noreturn]] void ThrowTooManyRedirects() {
