@@ -11,6 +11,7 @@
 // Then the rest, in the order that clang-format keeps.
 #include <objbase.h>
 #include <unknwn.h>
+#include <wincrypt.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -62,6 +63,9 @@ struct ProcessEnder {
         CloseHandle(process);
     }
 };
+struct CertStoreCloser {
+    void operator()(HCERTSTORE store) const noexcept { CertCloseStore(store, 0); }
+};
 struct ComReleaser {
     void operator()(IUnknown* object) const noexcept { object->Release(); }
 };
@@ -82,6 +86,9 @@ using UniqueLibrary =
 using UniqueLocalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::LocalFree>>;
 // Text that WinHTTP hands out with GlobalAlloc (proxy settings).
 using UniqueGlobalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::GlobalFree>>;
+
+// A certificate store opened with CertOpenStore (link crypt32).
+using UniqueCertStore = std::unique_ptr<void, detail::CertStoreCloser>;
 
 // A top-level window the program created.
 using UniqueWindow =
