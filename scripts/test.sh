@@ -26,6 +26,10 @@ step "clang-tidy on the core"
 scripts/tidy.sh build/native
 
 step "Windows build (mingw-w64) and tests under Wine, end to end included"
+# The https end-to-end tests run the lookup service built natively, on a slapd of their own.
+ensure_lookup_service_packages
+cmake --preset service
+cmake --build --preset service --target brisvane-lookupd
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows

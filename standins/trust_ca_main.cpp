@@ -4,7 +4,6 @@
 // For test prefixes and the demo: the lookup service's throwaway authority.
 //   brisvane-trust-ca.exe <certificate.der>
 // Exits 0 once the certificate is in the store (again, if it was already).
-#include <wincrypt.h>
 #include <windows.h>
 
 #include <cstdio>

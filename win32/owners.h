@@ -11,9 +11,10 @@
 // Then the rest, in the order that clang-format keeps.
 #include <objbase.h>
 #include <unknwn.h>
-#include <wincrypt.h>
 #include <windows.h>
 #include <winhttp.h>
+// The certificate API, which WIN32_LEAN_AND_MEAN keeps out of windows.h.
+#include <wincrypt.h>
 
 #include <memory>
 #include <system_error>
