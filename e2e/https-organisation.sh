@@ -70,7 +70,7 @@ tls_key = "$state/pki/$key.key"
 urls = ["ldap://127.0.0.1:$slapd_port"]
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bind_password_file = "$state/bind-password"
-base_dn = "ou=people,dc=campus,dc=example"
+base_dn = "ou=demo,dc=campus,dc=example"
 filter = "(uid=%s)"
 attribute = "homeDirectory"
 timeout = "3s"

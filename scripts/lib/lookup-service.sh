@@ -2,8 +2,8 @@
 # Runs brisvane-lookupd in the background for the demo and the https end-to-end tests; sourced.
 #   lookup_service_start BINARY CONFIG PORT DIR   checks CONFIG, starts the service with its log
 #                                                 in DIR/service.log and its pid in
-#                                                 DIR/service.pid, waits until PORT on 127.0.0.1
-#                                                 accepts connections
+#                                                 DIR/service.pid, waits until it listens on
+#                                                 PORT
 #   lookup_service_stop DIR                       stops it and waits until it has gone
 # Nothing is written outside DIR. The service's output goes to the log alone, so that whoever
 # started this shell (ctest, say) is not left waiting on a pipe the service holds open.
@@ -26,7 +26,8 @@ lookup_service_start() {
     echo "$pid" >"$dir/service.pid"
     local _
     for _ in $(seq 150); do
-        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        # Asked of the kernel: a connection to the port would be a handshake the service logs.
+        if [ -n "$(ss -Hltn "sport = :$port" 2>/dev/null)" ]; then
             return 0
         fi
         if ! kill -0 "$pid" 2>/dev/null; then
