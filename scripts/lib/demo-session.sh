@@ -14,6 +14,7 @@ lookupd="${BRISVANE_LOOKUPD:-$root/build/service/lookupd/brisvane-lookupd}"
 walkthrough_member=(alice wonderland)
 source "$root/scripts/lib/test-pki.sh"
 source "$root/scripts/lib/lookup-service.sh"
+# shellcheck source=/dev/null  # written by the build (demo/CMakeLists.txt)
 source "$demo/demo-settings.sh"
 
 # The organisation's Linux side lives in the prefix's folder and goes with it.
@@ -29,6 +30,7 @@ cp -r "$root/demo/home-share" "$home"
 
 members="$organisation/members.tsv"
 organisation_log="$organisation/windows-side.log"
+: >"$organisation_log"
 wine "$demo/brisvane-demo-organisation.exe" 'C:\demo-home-share' "$(winepath -w "$members")" \
     >"$organisation_log" 2>&1 &
 windows_side=$!
