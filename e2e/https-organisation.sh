@@ -25,9 +25,11 @@ state="$2"
 case "$command" in
 start-directory)
     slapd_port="$3" trust_tool="$4"
-    if [ -f "$state/slapd/slapd.pid" ]; then
-        slapd_stop "$state/slapd" || true  # left by an interrupted run
-    fi
+    # Whatever an interrupted run left running.
+    for left in "$state"/*/service.pid; do
+        [ -f "$left" ] && lookup_service_stop "$(dirname "$left")"
+    done
+    slapd_stop "$state/slapd"
     rm -rf "$state"
     mkdir -p "$state/pki"
     make_test_pki "$state/pki"
@@ -55,6 +57,7 @@ start-service)
         ;;
     esac
     dir="$state/$certificate"
+    lookup_service_stop "$dir"
     rm -rf "$dir"
     mkdir -p "$dir"
     IFS=, read -r -a server_list <<<"$servers"
