@@ -82,7 +82,7 @@ bool MembersFile::Read(const Stamp& stamp) {
     content << file.rdbuf();
     auto table = std::make_shared<MembersTable>(ParseMembers(content.str()));
     for (const std::string& problem : table->problems) {
-        warn_("members file " + path_.string() + ", " + problem);
+        warn_("warning: members file " + path_.string() + ", " + problem);
     }
     table_ = std::move(table);
     stamp_ = stamp;
@@ -105,7 +105,7 @@ void MembersFile::ReloadIfChanged() {
     }
     if (!lastReadFailed_) {
         lastReadFailed_ = true;
-        warn_("members file " + path_.string() +
+        warn_("warning: members file " + path_.string() +
               " cannot be read; the last version read stays in use");
     }
 }
