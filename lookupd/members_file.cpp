@@ -28,7 +28,7 @@ MembersTable ParseMembers(std::string_view text) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string_view::npos || tab == 0) {
             table.problems.push_back("line " + std::to_string(lineNumber) +
-                                     ": expected username<TAB>\\\\server\\share");
+                                     R"(: expected username<TAB>\\server\share)");
             continue;
         }
         table.shares[std::string(line.substr(0, tab))].emplace_back(line.substr(tab + 1));
