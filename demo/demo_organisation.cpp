@@ -1,15 +1,20 @@
-// brisvane-demo-organisation.exe: the organisation that the demo's brisvane.exe signs in to, for
-// as long as it runs. Its share lookup page answers on the demo's address on 127.0.0.1, and the
-// test network provider plays its file servers: registered in the Wine prefix, it accepts each
-// demo member's demo password and shows one folder of demo files as every mapped drive.
-//   brisvane-demo-organisation.exe <folder shown as the home share>
-// Prints "Ready" and the members once both are in place, then a line for every lookup and every
-// connection request, until it is ended.
+// brisvane-demo-organisation.exe: the Windows side of the organisation that the demo's
+// brisvane.exe signs in to, for as long as it runs. It writes its members' home shares to the
+// members file that the organisation's lookup service (brisvane-lookupd, started beside it by
+// scripts/lib/demo-session.sh) answers from, and the test network provider plays its file
+// servers: registered in the Wine prefix, it accepts each demo member's demo password and shows
+// one folder of demo files as every mapped drive.
+//   brisvane-demo-organisation.exe <folder shown as the home share> <members file to write>
+// Prints "Ready" and the members once both are in place, then a line for every connection
+// request, until it is ended.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -17,7 +22,6 @@
 
 #include "demo/demo_settings.h"
 #include "standins/lookup_page.h"
-#include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
 #include "win32/module_path.h"
@@ -50,9 +54,27 @@ std::string Describe(const standins::ProviderCall& call,
            (accepted ? ": connected" : ": wrong password, refused (1326)");
 }
 
+// The members file of the lookup service: a "username<TAB>\\server\share" line per member, UTF-8.
+bool WriteMembersFile(const std::wstring& path, const std::vector<standins::DemoMember>& members) {
+    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    constexpr std::string_view kScheme = "smb://";
+    for (const standins::DemoMember& member : members) {
+        for (const std::string& locator : member.locators) {
+            std::string share = "\\\\" + locator.substr(kScheme.size());
+            std::replace(share.begin(), share.end(), '/', '\\');
+            file << member.username << '\t' << share << '\n';
+        }
+    }
+    return static_cast<bool>(file.flush());
+}
+
 // Sets up the organisation and serves until the program is ended.
-int Serve(const std::wstring& homeFolder) {
+int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     const std::vector<standins::DemoMember> members = standins::DemoMembers();
+    if (!WriteMembersFile(membersFile, members)) {
+        std::fprintf(stderr, "cannot write the members file %ls\n", membersFile.c_str());
+        return 1;
+    }
 
     // The file servers: every demo member with their demo password, every drive one folder.
     standins::TestProviderSettings settings;
@@ -76,25 +98,15 @@ int Serve(const std::wstring& homeFolder) {
         return 1;
     }
 
-    const standins::LookupPageServer page(
-        [&members](const standins::ReceivedRequest& request) {
-            return standins::AnswerLookup(request, members);
-        },
-        demo::kLookupPort);
-    Say("Ready: the lookup page is " + Utf8(page.Url()) + ", the home share shows " +
+    Say("Ready: brisvane.exe asks " + Utf8(demo::kLookupUrl) + ", the home share shows " +
         Utf8(settings.driveFolder));
     for (const standins::DemoMember& member : members) {
         Say("  member " + member.username + ", password " + member.password);
     }
 
-    std::size_t lookups = 0;
     std::size_t connections = 0;
     for (;;) {
         std::this_thread::sleep_for(250ms);
-        const std::vector<standins::ReceivedRequest> requests = page.Requests();
-        for (; lookups < requests.size(); ++lookups) {
-            Say("Lookup page: " + requests[lookups].method + " " + requests[lookups].body);
-        }
         const std::vector<standins::ProviderCall> calls =
             standins::ReadJournal(settings.journalPath);
         for (; connections < calls.size(); ++connections) {
@@ -106,15 +118,15 @@ int Serve(const std::wstring& homeFolder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
+    if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: brisvane-demo-organisation <folder shown as the home share>\n");
+                     "usage: brisvane-demo-organisation <folder shown as the home share> "
+                     "<members file to write>\n");
         return 2;
     }
     try {
-        return Serve(argv[1]);
+        return Serve(argv[1], argv[2]);
     } catch (const std::exception& failure) {
-        // Most likely the demo's port is taken, by another demo say.
         std::fprintf(stderr, "the demo organisation cannot run: %s\n", failure.what());
         return 1;
     }

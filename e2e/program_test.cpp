@@ -1,6 +1,7 @@
-// The real brisvane.exe, built for the demo organisation, driven from outside its process the
-// way a member uses it: against a lookup page that this test serves on the demo's address and
-// the test network provider, registered in the test's Wine prefix and told what to answer.
+// The real brisvane.exe, built for the stand-in lookup page and the demo's file servers, driven
+// from outside its process the way a member uses it: against a lookup page that this test serves
+// on the stand-in's address and the test network provider, registered in the test's Wine prefix
+// and told what to answer.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_settings.h"
+#include "e2e/attempt_log.h"
+#include "e2e/standin_settings.h"
 #include "standins/lookup_page.h"
 #include "standins/lookup_page_server.h"
 #include "standins/provider_journal.h"
@@ -23,15 +25,6 @@
 #include "window/twips.h"
 
 namespace brisvane {
-
-namespace testing {
-
-void PrintTo(BoxIcon icon, std::ostream* out) {
-    constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
-    *out << kNames[static_cast<int>(icon)];
-}
-
-}  // namespace testing
 
 namespace e2e {
 namespace {
@@ -52,44 +45,6 @@ const std::wstring kPleaseEnsureNetwork =
     L" a. The laptop is connected.\r\n"
     L" b. The network connection is active.\r\n"
     L" c. You are able to access the internet";
-
-// What every attempt that reaches the lookup logs before it, for this drive letter and member.
-std::vector<std::wstring> UpToTheLookup(const std::wstring& letter, const std::wstring& member) {
-    return {L"Starting Up!", L" Driveletter " + letter + L" is free.", L" Usename: " + member,
-            L" Password: <Pass>", L"Getting Web page:"};
-}
-
-// ... and what an attempt that finds the share logs up to the mapping call.
-std::vector<std::wstring> UpToTheMapping(const std::wstring& letter, const std::wstring& member,
-                                         const std::wstring& share) {
-    std::vector<std::wstring> entries = UpToTheLookup(letter, member);
-    entries.insert(entries.end(),
-                   {L" Done.", L"Extracting Server:", L" Share: " + share, L"Mounting Share:",
-                    L" Location: '" + share + L"'", L" UserName: 'CAMPUS\\" + member + L"'",
-                    L" DriveLtr: '" + letter + L"'"});
-    return entries;
-}
-
-std::vector<std::wstring> Followed(std::vector<std::wstring> entries,
-                                   std::initializer_list<std::wstring> more) {
-    entries.insert(entries.end(), more);
-    return entries;
-}
-
-// The log of one attempt is its time entry, "---" and the time of day in the member's format,
-// and then exactly `entries`; each entry starts with CR LF.
-void ExpectLog(const std::wstring& log, const std::vector<std::wstring>& entries) {
-    static const std::wregex kTimeEntry(
-        L"^\r\n---[0-9]{1,2}:[0-9]{2}:[0-9]{2}( ?[AaPp]\\.? ?[Mm]\\.?)?---");
-    std::wsmatch timeEntry;
-    ASSERT_TRUE(std::regex_search(log, timeEntry, kTimeEntry))
-        << "log: " << ::testing::PrintToString(log);
-    std::wstring expected;
-    for (const std::wstring& entry : entries) {
-        expected += L"\r\n" + entry;
-    }
-    EXPECT_EQ(timeEntry.suffix().str(), expected);
-}
 
 // The box that ends an attempt, and the log while the box was open and after it was closed.
 struct Outcome {
@@ -115,14 +70,20 @@ class ProgramTest : public testing::ProviderFixture {
         ProviderFixture::TearDown();
     }
 
-    // The demo organisation's page on the demo's address.
+    // The demo organisation's members on the stand-in page, and two whose pages a real
+    // lookup service never serves: "twoshares", whose page lists two shares, and "mallory",
+    // whose page names a server outside the demo's file servers, as a spoofed page would.
     void ServeTheDemoPage() {
-        ServeThePage([members = standins::DemoMembers()](const ReceivedRequest& request) {
+        std::vector<standins::DemoMember> members = standins::DemoMembers();
+        members.push_back(
+            {"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}, "twice"});
+        members.push_back({"mallory", {"smb://attacker.example/mallory"}, "eavesdrop"});
+        ServeThePage([members](const ReceivedRequest& request) {
             return standins::AnswerLookup(request, members);
         });
     }
     void ServeThePage(standins::Responder responder) {
-        page_.emplace(std::move(responder), demo::kLookupPort);
+        page_.emplace(std::move(responder), kStandInPort);
     }
     std::vector<ReceivedRequest> LookupRequests() const {
         return page_ ? page_->Requests() : std::vector<ReceivedRequest>{};
@@ -296,8 +257,8 @@ TEST_F(ProgramTest, EndsWhenThePageListsNoShareOrSeveral) {
     EXPECT_TRUE(ProviderCalls().empty());
 }
 
-// The demo's program knows the demo's file servers: mallory's page names another one, and the
-// password goes nowhere.
+// The program knows the demo's file servers: mallory's page names another one, and the password
+// goes nowhere.
 TEST_F(ProgramTest, RefusesAShareOnAServerOutsideTheOrganisation) {
     ServeTheDemoPage();
     StartTheProgram();
@@ -544,7 +505,7 @@ TEST_F(ProgramTest, AdvancedOptionsGrowAndShrinkTheWindow) {
     EXPECT_NEAR(program.OuterHeight(), expanded, 1);
     EXPECT_EQ(program.Text(cmbDriveLetter), L"M:");
     EXPECT_EQ(program.Text(txtDomain), L"CAMPUS");
-    EXPECT_EQ(program.Text(txtWebSite), demo::kLookupUrl);
+    EXPECT_EQ(program.Text(txtWebSite), kStandInUrl);
     EXPECT_EQ(program.Text(txtInfo), L"");
 
     program.Click(chkAdvanced);

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The main job, on a Debian or Ubuntu machine, installing what is missing: builds the demo
-# (brisvane.exe built for a demo organisation on 127.0.0.1, that organisation and the network
-# provider that plays its file servers) and runs it in a private Wine prefix. With a display,
-# opens the Brisvane window there: sign in as a demo member (README), and once Brisvane has
-# mapped the drive and closed, the drive opens in Wine's file manager. Without a display, runs
-# the same under Xvfb, walks through one sign-in and saves pictures to build/screenshots/.
+# (brisvane.exe built for a demo organisation on https://localhost, the organisation's lookup
+# service brisvane-lookupd natively, and the network provider that plays its file servers under
+# Wine) and runs it, the service on this machine and the rest in a private Wine prefix that
+# trusts the service's throwaway certificate authority. With a display, opens the Brisvane
+# window there: sign in as a demo member (README), and once Brisvane has mapped the drive and
+# closed, the drive opens in Wine's file manager. Without a display, runs the same under Xvfb,
+# walks through one sign-in and saves pictures to build/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages cmake ninja-build googletest mingw-w64 wine wine64 xvfb xauth
+ensure_lookup_service_packages
+cmake --preset service >/dev/null
+cmake --build --preset service --target brisvane-lookupd
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target brisvane_demo
 demo=build/windows/demo

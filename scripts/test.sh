@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth
+    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth curl
+ensure_lookup_service_packages
 
 step() { printf '\n=== %s\n' "$*"; }
 
@@ -26,6 +27,9 @@ step "clang-tidy on the core"
 scripts/tidy.sh build/native
 
 step "Windows build (mingw-w64) and tests under Wine, end to end included"
+# The https end-to-end tests run the lookup service built natively, on a slapd of their own.
+cmake --preset service
+cmake --build --preset service --target brisvane-lookupd
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows

@@ -102,10 +102,6 @@ std::vector<DemoMember> DemoMembers() {
         {"alice", {"smb://files1/alice"}, "wonderland"},
         {"bob", {"smb://files2/homes/bob"}, "builder"},
         {"j\xC3\xBCrgen", {"smb://files1/juergen"}, "bratwurst"},
-        {"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}, "twice"},
-        // A page that names a server outside the organisation's (the demo's list: srv1, files1,
-        // files2), as a spoofed page would; Brisvane refuses it before the mapping call.
-        {"mallory", {"smb://attacker.example/mallory"}, "eavesdrop"},
     };
 }
 

@@ -16,10 +16,10 @@ struct DemoMember {
     std::string password;               // what the demo's file servers accept, UTF-8
 };
 
-// A few members: "user1", "alice", "bob" (a share below a folder), "jürgen" (a non-ASCII
-// name) with one home share each, "twoshares", whose page lists two, and "mallory", whose
-// share is on a server outside the organisation. Their demo passwords are in the project's
-// README.
+// The demo organisation's members: "user1", "alice", "bob" (a share below a folder) and
+// "jürgen" (a non-ASCII name), one home share each on the demo's file servers (srv1, files1,
+// files2). Their demo passwords are in the project's README. The demo's lookup service serves
+// them from a members file that the demo organisation writes (demo/demo_organisation.cpp).
 std::vector<DemoMember> DemoMembers();
 
 // The value of `name` in an application/x-www-form-urlencoded body, '+' and %XX decoded, as

@@ -13,6 +13,8 @@
 #include <unknwn.h>
 #include <windows.h>
 #include <winhttp.h>
+// The certificate API, which WIN32_LEAN_AND_MEAN keeps out of windows.h.
+#include <wincrypt.h>
 
 #include <memory>
 #include <system_error>
@@ -62,6 +64,9 @@ struct ProcessEnder {
         CloseHandle(process);
     }
 };
+struct CertStoreCloser {
+    void operator()(HCERTSTORE store) const noexcept { CertCloseStore(store, 0); }
+};
 struct ComReleaser {
     void operator()(IUnknown* object) const noexcept { object->Release(); }
 };
@@ -82,6 +87,9 @@ using UniqueLibrary =
 using UniqueLocalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::LocalFree>>;
 // Text that WinHTTP hands out with GlobalAlloc (proxy settings).
 using UniqueGlobalText = std::unique_ptr<wchar_t, detail::FunctionDeleter<&::GlobalFree>>;
+
+// A certificate store opened with CertOpenStore (link crypt32).
+using UniqueCertStore = std::unique_ptr<void, detail::CertStoreCloser>;
 
 // A top-level window the program created.
 using UniqueWindow =

@@ -22,3 +22,11 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
         "${missing[@]}" >/dev/null
 }
+
+# What building and running the lookup service (lookupd/) and its https set-up need: the
+# service's libraries, certtool for the test certificates, slapd for the tests and ss to see
+# the service listen.
+ensure_lookup_service_packages() {
+    ensure_packages g++ cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
+        libtomlplusplus-dev libcli11-dev gnutls-bin slapd ldap-utils iproute2
+}

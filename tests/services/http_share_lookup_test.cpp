@@ -544,7 +544,8 @@ TEST(HttpShareLookupTest, EndsAtTheDeadlineWhateverTheServerDoes) {
 }
 
 TEST(HttpShareLookupTest, TheDemoPageListsTheSharesOfItsMembers) {
-    const std::vector<standins::DemoMember> members = standins::DemoMembers();
+    std::vector<standins::DemoMember> members = standins::DemoMembers();
+    members.push_back({"twoshares", {"smb://files1/twoshares", "smb://files2/twoshares"}, ""});
     const LookupPageServer server(
         [&members](const ReceivedRequest& request) { return AnswerLookup(request, members); });
     const auto search = [&server](TextView username) {

@@ -1,0 +1,68 @@
+// What the end-to-end tests expect of an attempt's activity log, and readable box icons.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <ostream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "testing/program_driver.h"
+
+namespace brisvane {
+
+namespace testing {
+
+inline void PrintTo(BoxIcon icon, std::ostream* out) {
+    constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
+    *out << kNames[static_cast<int>(icon)];
+}
+
+}  // namespace testing
+
+namespace e2e {
+
+// What every attempt that reaches the lookup logs before it, for this drive letter and member.
+inline std::vector<std::wstring> UpToTheLookup(const std::wstring& letter,
+                                               const std::wstring& member) {
+    return {L"Starting Up!", L" Driveletter " + letter + L" is free.", L" Usename: " + member,
+            L" Password: <Pass>", L"Getting Web page:"};
+}
+
+// ... and what an attempt that finds the share logs up to the mapping call.
+inline std::vector<std::wstring> UpToTheMapping(const std::wstring& letter,
+                                                const std::wstring& member,
+                                                const std::wstring& share) {
+    std::vector<std::wstring> entries = UpToTheLookup(letter, member);
+    entries.insert(entries.end(),
+                   {L" Done.", L"Extracting Server:", L" Share: " + share, L"Mounting Share:",
+                    L" Location: '" + share + L"'", L" UserName: 'CAMPUS\\" + member + L"'",
+                    L" DriveLtr: '" + letter + L"'"});
+    return entries;
+}
+
+inline std::vector<std::wstring> Followed(std::vector<std::wstring> entries,
+                                          std::initializer_list<std::wstring> more) {
+    entries.insert(entries.end(), more);
+    return entries;
+}
+
+// The log of one attempt is its time entry, "---" and the time of day in the member's format,
+// and then exactly `entries`; each entry starts with CR LF.
+inline void ExpectLog(const std::wstring& log, const std::vector<std::wstring>& entries) {
+    static const std::wregex kTimeEntry(
+        L"^\r\n---[0-9]{1,2}:[0-9]{2}:[0-9]{2}( ?[AaPp]\\.? ?[Mm]\\.?)?---");
+    std::wsmatch timeEntry;
+    ASSERT_TRUE(std::regex_search(log, timeEntry, kTimeEntry))
+        << "log: " << ::testing::PrintToString(log);
+    std::wstring expected;
+    for (const std::wstring& entry : entries) {
+        expected += L"\r\n" + entry;
+    }
+    EXPECT_EQ(timeEntry.suffix().str(), expected);
+}
+
+}  // namespace e2e
+}  // namespace brisvane
