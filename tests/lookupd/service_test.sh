@@ -16,7 +16,7 @@ service_pids=()
 cleanup() {
     local pid
     for pid in "${service_pids[@]}"; do
-        kill -KILL "$pid" 2>/dev/null
+        { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
     done
     kill -CONT "$(cat "$work/slapd/slapd.pid" 2>/dev/null)" 2>/dev/null
     slapd_stop "$work/slapd"
@@ -36,16 +36,19 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then pass "$what"; else fail "$what"; fi
 }
 
-# slapd on a free port: a random one is tried, and another if it was taken.
+make_test_pki "$work/pki" || exit 1
+# slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
+# 127.0.0.1: a random port is tried, and another if it was taken.
+export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
 for attempt in 1 2 3 4 5; do
     ldap_port=$((20000 + RANDOM % 40000))
+    export SLAPD_LDAPS_PORT=$((ldap_port + 1))
     slapd_start "$work/slapd" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null \
         && break
     rm -rf "$work/slapd"
     ldap_port=""
 done
 [ -n "$ldap_port" ] || { echo "cannot start slapd"; exit 1; }
-make_test_pki "$work/pki" || exit 1
 printf 'lookup-secret\n' >"$work/bind-password"
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
@@ -199,6 +202,40 @@ check "the same service process answered" kill -0 "$ldap_pid"
 kill -TERM "$ldap_pid"
 wait "$ldap_pid"
 check "SIGTERM stops the service with status 0" test $? = 0
+
+echo "== The directory over StartTLS and ldaps://: its certificate is always checked"
+# directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory.
+directory_config() {
+    cat >"$work/$1.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+[directory]
+urls = ["$2"]
+start_tls = ${4:-false}
+bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
+bind_password_file = "$work/bind-password"
+base_dn = "dc=campus,dc=example"
+filter = "(uid=%s)"
+timeout = "2s"
+ca_file = "$3"
+TOML
+}
+scheme=http
+directory_config starttls "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem" true
+directory_config ldaps "ldaps://127.0.0.1:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+directory_config untrusted "ldap://127.0.0.1:$ldap_port" "$work/pki/untrusted-ca.pem" true
+# The certificate names 127.0.0.1 only, not localhost.
+directory_config wronghost "ldaps://localhost:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+for name in starttls ldaps; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name with the test CA: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+done
+for name in untrusted wronghost; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name: 503, the directory's certificate refused" test "$status" = 503
+done
 
 echo "== The members file over plain HTTP, read again when it changes"
 printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \
