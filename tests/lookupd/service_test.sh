@@ -151,6 +151,8 @@ done
 echo "== Hostile input (the service keeps serving)"
 ask "user=$(head -c 5000 /dev/zero | tr '\0' a)"
 check "a body over 4 KiB: 413" test "$status" = 413
+ask "user=$(head -c 5000 /dev/zero | tr '\0' a)" -H 'Transfer-Encoding: chunked'
+check "a chunked body growing over 4 KiB: 413" test "$status" = 413
 ask "user=alice" -X PUT
 check "PUT: 405" test "$status" = 405
 status="$(curl -sS --max-time 10 --cacert "$work/pki/ca.pem" -o /dev/null -w '%{http_code}' "$(url)")"
