@@ -166,7 +166,8 @@ int RunService(const Config& config) {
             return RenderMetrics(metrics.Read(), gauges);
         };
         observer = std::make_unique<HttpServer>(
-            observeOptions, [&](const HttpRequest& request, const RequestContext& /*context*/) {
+            observeOptions,
+            [&source, render](const HttpRequest& request, const RequestContext& /*context*/) {
                 return HandleObserve(
                     request, [&] { return source->Ready(); }, render);
             });
