@@ -142,6 +142,8 @@ TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
          "[directory] timeout: \"3 s\" is not a duration"},
         {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nstart_tls = \"yes\"\n",
          "[directory] start_tls: expected true or false"},
+        {"[directory]\nurls = [\"ldaps://dc1\"]\nbase_dn = \"dc=x\"\nca_file = \"\"\n",
+         "[directory] ca_file"},
         {"[members]\nfile = \"/m.tsv\"\n" + directory, "either [directory] (LDAP) or [members]"},
         {"[log]\nusernames = true\n", "either [directory] (LDAP) or [members]"},
         {"[members]\n", "[members] file: missing"},

@@ -19,7 +19,9 @@ cleanup() {
         { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
     done
     kill -CONT "$(cat "$work/slapd/slapd.pid" 2>/dev/null)" 2>/dev/null
+    kill -CONT "$(cat "$work/replica/slapd.pid" 2>/dev/null)" 2>/dev/null
     slapd_stop "$work/slapd"
+    slapd_stop "$work/replica"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,15 +42,22 @@ make_test_pki "$work/pki" || exit 1
 # slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
 # 127.0.0.1: a random port is tried, and another if it was taken.
 export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
-for attempt in 1 2 3 4 5; do
-    ldap_port=$((20000 + RANDOM % 40000))
-    export SLAPD_LDAPS_PORT=$((ldap_port + 1))
-    slapd_start "$work/slapd" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null \
-        && break
-    rm -rf "$work/slapd"
-    ldap_port=""
-done
-[ -n "$ldap_port" ] || { echo "cannot start slapd"; exit 1; }
+# start_directory DIR: sets $ldap_port (and SLAPD_LDAPS_PORT, the next one).
+start_directory() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        ldap_port=$((20000 + RANDOM % 40000))
+        export SLAPD_LDAPS_PORT=$((ldap_port + 1))
+        slapd_start "$1" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null &&
+            return 0
+        rm -rf "$1"
+    done
+    echo "cannot start slapd"
+    exit 1
+}
+start_directory "$work/replica"
+replica_port=$ldap_port
+start_directory "$work/slapd"
 printf 'lookup-secret\n' >"$work/bind-password"
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
@@ -282,6 +291,16 @@ for name in untrusted wronghost; do
     ask "user=alice"
     check "$name: 503, the directory's certificate refused" test "$status" = 503
 done
+
+echo "== A replica that hangs, first in the list: the next one answers within the time-out"
+kill -STOP "$(cat "$work/replica/slapd.pid")"
+directory_config hungfirst "ldap://127.0.0.1:$replica_port" "$work/pki/ca.pem"
+sed -i "s|^urls = .*|urls = [\"ldap://127.0.0.1:$replica_port\", \"ldap://127.0.0.1:$ldap_port\"]|" \
+    "$work/hungfirst.toml"
+start_service hungfirst "$work/hungfirst.toml"
+ask "user=alice"
+check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+kill -CONT "$(cat "$work/replica/slapd.pid")"
 
 echo "== The members file over plain HTTP, read again when it changes"
 printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \
