@@ -184,6 +184,13 @@ TEST(ConfigTest, DurationsAreWholeNumbersWithAUnit) {
     }
 }
 
+TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
+    const Config config =
+        ParseConfig("[members]\nfile = \"/m.tsv\"\n[observe]\naddress = \":9180\"\n", "x.toml");
+    EXPECT_EQ(config.observe.address, "127.0.0.1:9180");
+    EXPECT_TRUE(ParseConfig("[members]\nfile = \"/m.tsv\"\n", "x.toml").observe.address.empty());
+}
+
 TEST(ConfigTest, CredentialPathsComeFromSystemd) {
     ::setenv("CREDENTIALS_DIRECTORY", "/run/credentials/brisvane-lookupd.service", 1);
     EXPECT_EQ(ResolvePath("${CREDENTIALS_DIRECTORY}/bind-password"),
