@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace brisvane::lookupd {
@@ -182,6 +184,18 @@ TEST(ConfigTest, DurationsAreWholeNumbersWithAUnit) {
     for (const Case& c : cases) {
         EXPECT_EQ(ParseDuration(c.text), c.duration) << c.text;
     }
+}
+
+// The example shipped beside the service is a valid configuration.
+TEST(ConfigTest, TheExampleFileIsValid) {
+    std::ifstream file(BRISVANE_LOOKUPD_EXAMPLE_CONFIG, std::ios::binary);
+    ASSERT_TRUE(file) << BRISVANE_LOOKUPD_EXAMPLE_CONFIG;
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const Config config = ParseConfig(text, "lookupd.toml");
+    ASSERT_TRUE(config.directory);
+    EXPECT_EQ(config.directory->urls.size(), 2U);
+    EXPECT_EQ(config.listen.tlsKey, "${CREDENTIALS_DIRECTORY}/tls-key");
 }
 
 TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
