@@ -27,6 +27,7 @@ include $schema/inetorgperson.schema
 include $schema/nis.schema
 pidfile $dir/slapd.pid
 argsfile $dir/slapd.args
+loglevel none
 modulepath /usr/lib/ldap
 moduleload back_mdb
 database mdb
