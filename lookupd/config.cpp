@@ -263,6 +263,9 @@ DirectoryConfig ReadDirectory(Section& section) {
         directory.timeout = *timeout;
     }
     if (auto caFile = section.String("ca_file")) {
+        if (caFile->empty()) {
+            section.Fail("ca_file", "must name a PEM file of CA certificates");
+        }
         directory.caFile = *caFile;
     }
     if (auto retryAfter = section.Duration("retry_after")) {
@@ -413,8 +416,11 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
 
     Section observe = section("observe");
     if (auto address = observe.String("address")) {
+        if (address->starts_with(':')) {
+            address->insert(0, "127.0.0.1");
+        }
         if (!address->empty() && !ParseHostPort(*address)) {
-            observe.Fail("address", "\"" + *address + "\" is not host:port");
+            observe.Fail("address", Quote(*address) + " is not host:port or :port");
         }
         config.observe.address = *address;
     }

@@ -19,7 +19,12 @@ struct Exchange {
     std::string body;
     bool tooLarge = false;
     bool answered = false;
+    std::size_t dropped = 0;  // bytes of a too large body read and dropped
 };
+
+// How much of a too large body is read (and dropped) to answer 413 at its end; beyond this the
+// connection is closed without an answer.
+constexpr std::size_t kMaxDroppedBytes = 64 * 1024;
 
 struct DestroyResponse {
     void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
@@ -85,13 +90,17 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
     // The logger comes first, so that the library's messages about later options reach it.
     std::vector<MHD_OptionItem> items = {
         {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LogLibraryMessage), nullptr},
-        {MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
-        {MHD_OPTION_THREAD_POOL_SIZE, options.workers, nullptr},
+        options.listenSocket >= 0
+            ? MHD_OptionItem{MHD_OPTION_LISTEN_SOCKET, options.listenSocket, nullptr}
+            : MHD_OptionItem{MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
         {MHD_OPTION_CONNECTION_LIMIT, options.connections, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(options.idleTimeout.count()),
          nullptr},
         {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&HttpServer::Completed), this},
     };
+    if (options.workers > 1) {
+        items.push_back({MHD_OPTION_THREAD_POOL_SIZE, options.workers, nullptr});
+    }
     if (options.connectionsPerAddress > 0) {
         items.push_back(
             {MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress, nullptr});
@@ -117,6 +126,11 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
 std::uint16_t HttpServer::Port() const {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT);
     return info != nullptr ? info->port : 0;
+}
+
+int HttpServer::ListenSocket() const {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_LISTEN_FD);
+    return info != nullptr ? info->listen_fd : -1;
 }
 
 unsigned HttpServer::OpenConnections() const {
@@ -173,13 +187,17 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
         return MHD_YES;
     }
     if (*uploadDataSize > 0) {
-        if (current.body.size() + *uploadDataSize > kMaxBodyBytes) {
+        // The library sends an answer only before the body or after all of it: a body that
+        // grows too large is read on and dropped, up to a bound, and then the connection closed.
+        if (current.tooLarge || current.body.size() + *uploadDataSize > kMaxBodyBytes) {
             current.tooLarge = true;
+            current.dropped += *uploadDataSize;
+            current.body.clear();
         } else {
             current.body.append(uploadData, *uploadDataSize);
         }
         *uploadDataSize = 0;
-        if (!current.tooLarge) {
+        if (current.dropped <= kMaxDroppedBytes) {
             return MHD_YES;
         }
     }
@@ -190,6 +208,9 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
     const HttpResponse response =
         server.handler_(request, RequestContext{ClientAddress(connection), current.started});
     current.answered = true;
+    if (current.dropped > kMaxDroppedBytes) {
+        return MHD_NO;
+    }
     return server.Answer(connection, response);
 }
 

@@ -64,7 +64,6 @@ class LdapDirectory::Lease {
 LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections)
     : config_(std::move(config)), bindPassword_(std::move(bindPassword)) {
     for (const std::string& url : config_.urls) {
-        urls_ += (urls_.empty() ? "" : " ") + url;
         usesTls_ = usesTls_ || url.starts_with("ldaps://");
     }
     usesTls_ = usesTls_ || config_.startTls;
@@ -72,8 +71,32 @@ LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, u
 }
 
 LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error) {
+    // Each URL in turn gets an equal share of the time left, so that a replica that hangs
+    // (or drops packets) leaves time for the next one.
+    error.clear();
+    const std::size_t count = config_.urls.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto share = (deadline - Clock::now()) / static_cast<int>(count - i);
+        if (share <= Clock::duration::zero()) {
+            break;
+        }
+        std::string failure;
+        LdapHandle ld = ConnectTo(config_.urls[i], Clock::now() + share, failure);
+        if (ld) {
+            return ld;
+        }
+        error += (error.empty() ? "" : "; ") + config_.urls[i] + ": " + failure;
+    }
+    if (error.empty()) {
+        error = "no time left to connect";
+    }
+    return nullptr;
+}
+
+LdapHandle LdapDirectory::ConnectTo(const std::string& url, Clock::time_point deadline,
+                                    std::string& error) {
     LDAP* raw = nullptr;
-    int rc = ldap_initialize(&raw, urls_.c_str());
+    int rc = ldap_initialize(&raw, url.c_str());
     LdapHandle ld(raw);
     if (rc != LDAP_SUCCESS) {
         error = "ldap_initialize: " + std::string(ldap_err2string(rc));
@@ -105,10 +128,15 @@ LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error
             return nullptr;
         }
     }
+    // libldap reports a refused certificate as a connection failure: say what to check.
+    const std::string tlsHint =
+        usesTls_ ? "; if the directory runs, check that its certificate names the URL's host and "
+                   "is signed by a CA of ca_file"
+                 : "";
     if (config_.startTls) {
         rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
         if (rc != LDAP_SUCCESS) {
-            error = "StartTLS: " + Describe(ld.get(), rc);
+            error = "StartTLS: " + Describe(ld.get(), rc) + tlsHint;
             return nullptr;
         }
     }
@@ -121,7 +149,8 @@ LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error
         rc = ldap_sasl_bind_s(ld.get(), config_.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials,
                               nullptr, nullptr, nullptr);
         if (rc != LDAP_SUCCESS) {
-            error = "bind as " + config_.bindDn + ": " + Describe(ld.get(), rc);
+            error = "bind as " + config_.bindDn + ": " + Describe(ld.get(), rc) +
+                    (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR ? tlsHint : "");
             return nullptr;
         }
     }
@@ -198,7 +227,7 @@ MemberAnswer LdapDirectory::Find(std::string_view username) {
     return {MemberAnswer::Kind::kUnavailable, {}, "directory: no connection"};
 }
 
-bool LdapDirectory::Answers() {
+bool LdapDirectory::Ready() {
     const Clock::time_point deadline = Clock::now() + config_.timeout;
     Lease lease(*this);
     LdapHandle& handle = lease.Handle();
@@ -206,6 +235,7 @@ bool LdapDirectory::Answers() {
         std::string error;
         handle = Connect(deadline, error);
         if (!handle) {
+            ++errors_;
             return false;
         }
         ++reconnects_;
@@ -220,6 +250,7 @@ bool LdapDirectory::Answers() {
                           attributes, 0, nullptr, nullptr, &timeout, 1, &raw);
     const LdapMessageHandle result(raw);
     if (rc != LDAP_SUCCESS) {
+        ++errors_;
         handle.reset();
         return false;
     }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private OpenLDAP server for tests and the demo; sourced by the scripts that need one.
 #
 #   slapd_start DIR PORT LDIF...   configuration and mdb database in DIR (suffix
@@ -10,6 +11,9 @@
 # Nothing is written outside DIR, and the system's own slapd (if any) is never touched. The
 # database stays in DIR, so slapd_start DIR PORT (no LDIF) after slapd_stop starts the same
 # directory again.
+#
+# TLS, when SLAPD_TLS_CERT and SLAPD_TLS_KEY name a PEM certificate and key: StartTLS on PORT,
+# and with SLAPD_LDAPS_PORT also ldaps://127.0.0.1:SLAPD_LDAPS_PORT/.
 
 slapd_start() {
     local dir="$1" port="$2"
@@ -24,6 +28,7 @@ include $schema/inetorgperson.schema
 include $schema/nis.schema
 pidfile $dir/slapd.pid
 argsfile $dir/slapd.args
+loglevel none
 modulepath /usr/lib/ldap
 moduleload back_mdb
 database mdb
@@ -32,6 +37,8 @@ suffix "dc=campus,dc=example"
 rootdn "cn=admin,dc=campus,dc=example"
 directory $dir/db
 index uid eq
+${SLAPD_TLS_CERT:+TLSCertificateFile $SLAPD_TLS_CERT}
+${SLAPD_TLS_KEY:+TLSCertificateKeyFile $SLAPD_TLS_KEY}
 access to attrs=userPassword by anonymous auth by * none
 access to filter=(objectClass=inetOrgPerson) by users read by * none
 access to * by * read
@@ -45,14 +52,18 @@ CONF
         }
     done
     rm -f "$dir/slapd.pid"
-    /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" \
+    local urls="ldap://127.0.0.1:$port/"
+    if [ -n "${SLAPD_LDAPS_PORT:-}" ]; then
+        urls="$urls ldaps://127.0.0.1:$SLAPD_LDAPS_PORT/"
+    fi
+    /usr/sbin/slapd -f "$dir/slapd.conf" -h "$urls" \
         >>"$dir/slapd.log" 2>&1 || {
         echo "slapd.sh: slapd did not start:" >&2
         cat "$dir/slapd.log" >&2
         return 1
     }
-    local tries
-    for tries in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         if [ -s "$dir/slapd.pid" ] && ldapsearch -x -H "ldap://127.0.0.1:$port/" -o nettimeout=1 \
             -b "dc=campus,dc=example" -s base "(objectClass=*)" dn >/dev/null 2>&1; then
             return 0
@@ -69,8 +80,8 @@ slapd_stop() {
     [ -s "$dir/slapd.pid" ] || return 0
     pid="$(cat "$dir/slapd.pid")"
     kill "$pid" 2>/dev/null || true
-    local tries
-    for tries in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done

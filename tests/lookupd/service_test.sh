@@ -16,10 +16,12 @@ service_pids=()
 cleanup() {
     local pid
     for pid in "${service_pids[@]}"; do
-        kill -KILL "$pid" 2>/dev/null
+        { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
     done
     kill -CONT "$(cat "$work/slapd/slapd.pid" 2>/dev/null)" 2>/dev/null
+    kill -CONT "$(cat "$work/replica/slapd.pid" 2>/dev/null)" 2>/dev/null
     slapd_stop "$work/slapd"
+    slapd_stop "$work/replica"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,28 +38,40 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then pass "$what"; else fail "$what"; fi
 }
 
-# slapd on a free port: a random one is tried, and another if it was taken.
-for attempt in 1 2 3 4 5; do
-    ldap_port=$((20000 + RANDOM % 40000))
-    slapd_start "$work/slapd" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null \
-        && break
-    rm -rf "$work/slapd"
-    ldap_port=""
-done
-[ -n "$ldap_port" ] || { echo "cannot start slapd"; exit 1; }
 make_test_pki "$work/pki" || exit 1
+# slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
+# 127.0.0.1: a random port is tried, and another if it was taken.
+export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
+# start_directory DIR: sets $ldap_port (and SLAPD_LDAPS_PORT, the next one).
+start_directory() {
+    local _
+    for _ in 1 2 3 4 5; do
+        ldap_port=$((20000 + RANDOM % 40000))
+        export SLAPD_LDAPS_PORT=$((ldap_port + 1))
+        slapd_start "$1" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null &&
+            return 0
+        rm -rf "$1"
+    done
+    echo "cannot start slapd"
+    exit 1
+}
+start_directory "$work/replica"
+replica_port=$ldap_port
+start_directory "$work/slapd"
 printf 'lookup-secret\n' >"$work/bind-password"
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
-# it listens, sets $port and records its pid; its log is $work/NAME.log.
+# it listens, sets $port (and $observe_port) and $service_pid; its log is $work/NAME.log.
 start_service() {
     local name="$1" config="$2"
     "$binary" --config "$config" >"$work/$name.log" 2>&1 &
     service_pids+=("$!")
-    eval "${name}_pid=$!"
-    local tries
-    for tries in $(seq 100); do
+    service_pid=$!
+    local _
+    for _ in $(seq 100); do
         port="$(sed -n 's|^listening on https\{0,1\}://[^ ]*:\([0-9]*\)/.*|\1|p' "$work/$name.log")"
+        observe_port="$(sed -n 's|^health and metrics on http://[^ ]*:\([0-9]*\) .*|\1|p' \
+            "$work/$name.log")"
         [ -n "$port" ] && return 0
         sleep 0.05
     done
@@ -98,8 +112,8 @@ expect_none() {
 cat >"$work/directory.toml" <<TOML
 [listen]
 address = "127.0.0.1:0"
-tls_certificate = "$work/pki/localhost.pem"
-tls_key = "$work/pki/localhost.key"
+tls_certificate = "$work/served.pem"
+tls_key = "$work/served.key"
 
 [limits]
 idle_timeout = "2s"
@@ -119,13 +133,19 @@ file_servers = ["files1.campus.example", ".campus.example"]
 
 [log]
 usernames = true
+
+[observe]
+address = "127.0.0.1:0"
 TOML
+cp "$work/pki/localhost.pem" "$work/served.pem"
+cp "$work/pki/localhost.key" "$work/served.key"
 
 echo "== The directory over HTTPS (the first URL is down: the second answers)"
 check "--check-config accepts the configuration" "$binary" --config "$work/directory.toml" \
     --check-config
 scheme=https
 start_service ldap "$work/directory.toml"
+ldap_pid=$service_pid
 expect_share alice smb://files1.campus.example/homes/alice
 expect_share 'j%C3%BCrgen' smb://files2.campus.example/homes/juergen
 expect_share carol 'smb://files1.campus.example/carol$'
@@ -148,6 +168,8 @@ done
 echo "== Hostile input (the service keeps serving)"
 ask "user=$(head -c 5000 /dev/zero | tr '\0' a)"
 check "a body over 4 KiB: 413" test "$status" = 413
+ask "user=$(head -c 5000 /dev/zero | tr '\0' a)" -H 'Transfer-Encoding: chunked'
+check "a chunked body growing over 4 KiB: 413" test "$status" = 413
 ask "user=alice" -X PUT
 check "PUT: 405" test "$status" = 405
 status="$(curl -sS --max-time 10 --cacert "$work/pki/ca.pem" -o /dev/null -w '%{http_code}' "$(url)")"
@@ -181,6 +203,16 @@ sleep 0.2
 expect_share alice smb://files1.campus.example/homes/alice
 check "the service still runs" kill -0 "$ldap_pid"
 
+# observe PATH: the status of GET PATH on the health and metrics address.
+observe() {
+    curl -sS --max-time 10 -o "$work/observed" -w '%{http_code}' "http://127.0.0.1:$observe_port$1"
+}
+check "/healthz: 200" test "$(observe /healthz)" = 200
+check "/readyz with the directory up: 200" test "$(observe /readyz)" = 200
+observe /metrics >/dev/null
+check "/metrics counts the lookups by outcome" \
+    grep -q '^brisvane_lookups_total{outcome="found"} [1-9]' "$work/observed"
+
 echo "== The directory hung, stopped and started again (no restart of the service)"
 kill -STOP "$(cat "$work/slapd/slapd.pid")"
 started_ns=$(date +%s%N)
@@ -193,12 +225,83 @@ slapd_stop "$work/slapd"
 ask "user=alice" -D "$work/headers"
 check "slapd stopped: 503 with Retry-After" \
     test "$status" = 503 -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+check "/readyz with the directory stopped: 503, /healthz still 200" \
+    test "$(observe /readyz)" = 503 -a "$(observe /healthz)" = 200
 slapd_start "$work/slapd" "$ldap_port" || exit 1
 expect_share alice smb://files1.campus.example/homes/alice
 check "the same service process answered" kill -0 "$ldap_pid"
+
+echo "== SIGHUP reads the TLS certificate again; SIGTERM answers what is in flight"
+cp "$work/pki/untrusted-localhost.pem" "$work/served.pem"
+cp "$work/pki/untrusted-localhost.key" "$work/served.key"
+kill -HUP "$ldap_pid"
+for _ in $(seq 50); do
+    grep -q 'certificate and key were read again' "$work/ldap.log" && break
+    sleep 0.1
+done
+ask "user=alice"
+check "after SIGHUP the old CA no longer verifies the service" test "$status" = 000
+ask "user=alice" --cacert "$work/pki/untrusted-ca.pem"
+check "after SIGHUP the new certificate is served" test "$status" = 200
+kill -STOP "$(cat "$work/slapd/slapd.pid")"
+(
+    ask "user=alice" --cacert "$work/pki/untrusted-ca.pem"
+    echo "$status" >"$work/in-flight"
+) &
+asking=$!
+sleep 0.4
 kill -TERM "$ldap_pid"
 wait "$ldap_pid"
-check "SIGTERM stops the service with status 0" test $? = 0
+stopped=$?
+wait "$asking"
+kill -CONT "$(cat "$work/slapd/slapd.pid")"
+check "SIGTERM stops the service with status 0" test "$stopped" = 0
+check "the lookup in flight at SIGTERM was answered (503: the directory hangs)" \
+    test "$(cat "$work/in-flight")" = 503
+
+echo "== The directory over StartTLS and ldaps://: its certificate is always checked"
+# directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory.
+directory_config() {
+    cat >"$work/$1.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+[directory]
+urls = ["$2"]
+start_tls = ${4:-false}
+bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
+bind_password_file = "$work/bind-password"
+base_dn = "dc=campus,dc=example"
+filter = "(uid=%s)"
+timeout = "2s"
+ca_file = "$3"
+TOML
+}
+scheme=http
+directory_config starttls "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem" true
+directory_config ldaps "ldaps://127.0.0.1:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+directory_config untrusted "ldap://127.0.0.1:$ldap_port" "$work/pki/untrusted-ca.pem" true
+# The certificate names 127.0.0.1 only, not localhost.
+directory_config wronghost "ldaps://localhost:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+for name in starttls ldaps; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name with the test CA: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+done
+for name in untrusted wronghost; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name: 503, the directory's certificate refused" test "$status" = 503
+done
+
+echo "== A replica that hangs, first in the list: the next one answers within the time-out"
+kill -STOP "$(cat "$work/replica/slapd.pid")"
+directory_config hungfirst "ldap://127.0.0.1:$replica_port" "$work/pki/ca.pem"
+sed -i "s|^urls = .*|urls = [\"ldap://127.0.0.1:$replica_port\", \"ldap://127.0.0.1:$ldap_port\"]|" \
+    "$work/hungfirst.toml"
+start_service hungfirst "$work/hungfirst.toml"
+ask "user=alice"
+check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+kill -CONT "$(cat "$work/replica/slapd.pid")"
 
 echo "== The members file over plain HTTP, read again when it changes"
 printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \
@@ -235,7 +338,7 @@ file = "$work/members.tsv"
 TOML
 start_service rate "$work/rate.toml"
 codes=""
-for i in 1 2 3; do
+for _ in 1 2 3; do
     ask "user=bob" -D "$work/headers"
     codes="$codes$status "
 done
