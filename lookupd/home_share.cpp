@@ -58,6 +58,9 @@ ShareLocator LocatorForShare(std::string_view uncPath, const FileServerList& fil
         case ShareRefusal::kControlCharacter:
             result.refusal = ShareValueRefusal::kCannotCarry;
             return result;
+        case ShareRefusal::kDevicePath:
+            result.refusal = ShareValueRefusal::kDevicePath;
+            return result;
         case ShareRefusal::kWebServer:
             result.refusal = ShareValueRefusal::kWebServer;
             return result;
@@ -84,6 +87,8 @@ std::string_view DescribeRefusal(ShareValueRefusal refusal) {
             return R"(the value is not a UNC path (\\server\share))";
         case ShareValueRefusal::kCannotCarry:
             return "the value holds \"<\", a line break or a control character";
+        case ShareValueRefusal::kDevicePath:
+            return "a device path of the client's computer, not a file server";
         case ShareValueRefusal::kWebServer:
             return "the server part holds \"@\" (a web server)";
         case ShareValueRefusal::kDotStep:

@@ -31,6 +31,7 @@ enum class ShareValueRefusal {
     kNone,
     kNotUnc,          // not "\\server\share...", or not UTF-8
     kCannotCarry,     // holds "<", a line break or another control character
+    kDevicePath,      // a device path of the client's own computer (\\?\..., \\.\...)
     kWebServer,       // the server part holds "@"
     kDotStep,         // a step of the path is "." or ".."
     kNotAFileServer,  // the server is not on the file-server list

@@ -44,6 +44,7 @@ TEST(HomeShareTest, TurnsUncPathsIntoLocatorsAndRefusesWhatTheClientWouldNotMap)
         {"\\\\files1.campus.example\\a\rb", campus, kCannotCarry, ""},
         {"\\\\files1.campus.example\\a\tb", campus, kCannotCarry, ""},
         {"\\\\files1.campus.example\\a\x7F", campus, kCannotCarry, ""},
+        {"\\\\.\\pipe\\x", anyServer, kDevicePath, ""},
         {"\\\\user@files1.campus.example\\x", anyServer, kWebServer, ""},
         {"\\\\files1.campus.example\\homes\\..\\admin$", campus, kDotStep, ""},
         // The client turns "/" into "\": the path it would map is what is checked.
