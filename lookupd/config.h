@@ -1,0 +1,92 @@
+// The service's configuration: one TOML file, every setting checked at start-up.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisvane::lookupd {
+
+// A setting that is missing, of the wrong type or out of range; what() names it.
+class ConfigError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ListenConfig {
+    std::string address = "127.0.0.1:8443";  // host:port; [::1]:8443 for IPv6
+    std::string path = "/cs/servers/serversearch.asp";
+    std::string tlsCertificate;  // PEM; with tlsKey, or both empty for plain HTTP
+    std::string tlsKey;
+    unsigned workers = 4;  // threads that answer requests (each with its directory connection)
+};
+
+struct LimitsConfig {
+    unsigned connections = 1024;               // open connections, all clients together
+    unsigned connectionsPerAddress = 32;       // per client address; 0: no cap (behind a proxy)
+    std::chrono::seconds idleTimeout{10};      // a connection idle this long is closed
+    unsigned requestsPerSecondPerAddress = 0;  // 0: no rate limit
+    unsigned burstPerAddress = 20;             // requests an address may send at once
+};
+
+struct DirectoryConfig {
+    std::vector<std::string> urls;  // ldap:// or ldaps://, tried in order
+    bool startTls = false;
+    std::string bindDn;  // empty: anonymous bind
+    std::string bindPasswordFile;
+    std::string baseDn;
+    std::string filter = "(&(objectCategory=person)(sAMAccountName=%s))";
+    std::string attribute = "homeDirectory";
+    std::chrono::milliseconds timeout{3000};
+    std::string caFile = "/etc/ssl/certs/ca-certificates.crt";
+    std::chrono::seconds retryAfter{5};
+};
+
+struct MembersConfig {
+    std::string file;
+};
+
+struct ObserveConfig {
+    std::string address;  // health and metrics; empty: not served
+};
+
+struct Config {
+    ListenConfig listen;
+    LimitsConfig limits;
+    std::optional<DirectoryConfig> directory;  // exactly one of directory and members
+    std::optional<MembersConfig> members;
+    std::vector<std::string> fileServers;
+    bool logUsernames = false;
+    ObserveConfig observe;
+};
+
+// "3s", "500ms": a whole number and a unit; nothing when the text is not one.
+std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text);
+
+// A host and a port out of "host:port" or "[v6]:port".
+struct HostPort {
+    std::string host;
+    std::uint16_t port = 0;
+};
+std::optional<HostPort> ParseHostPort(std::string_view text);
+
+// The configuration in `toml`, every setting checked (types, ranges, names, combinations);
+// `origin` names the file in messages. Files the settings name are not opened here.
+Config ParseConfig(std::string_view toml, std::string_view origin);
+
+// A path setting as the service opens it: "${CREDENTIALS_DIRECTORY}/name" is the credential
+// `name` that systemd passed (LoadCredential=); any other path is taken as it is.
+std::filesystem::path ResolvePath(std::string_view setting);
+
+// The file at `path`, parsed and checked, and every file its settings name readable.
+Config LoadConfig(const std::filesystem::path& path);
+
+// The whole content of a file named by `setting` (see ResolvePath); ConfigError naming the
+// setting when it cannot be read.
+std::string ReadSettingFile(std::string_view settingName, std::string_view path);
+
+}  // namespace brisvane::lookupd

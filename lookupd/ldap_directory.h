@@ -1,0 +1,75 @@
+// The LDAP source: members' home shares from the organisation's directory (Active Directory,
+// OpenLDAP), through OpenLDAP's libldap.
+#pragma once
+
+#include <ldap.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "lookupd/config.h"
+#include "lookupd/member_source.h"
+
+namespace brisvane::lookupd {
+
+struct LdapUnbind {
+    void operator()(LDAP* ld) const { ldap_unbind_ext_s(ld, nullptr, nullptr); }
+};
+using LdapHandle = std::unique_ptr<LDAP, LdapUnbind>;
+
+struct LdapMessageFree {
+    void operator()(LDAPMessage* message) const { ldap_msgfree(message); }
+};
+using LdapMessageHandle = std::unique_ptr<LDAPMessage, LdapMessageFree>;
+
+struct LdapValuesFree {
+    void operator()(berval** values) const { ldap_value_free_len(values); }
+};
+using LdapValuesHandle = std::unique_ptr<berval*, LdapValuesFree>;
+
+// One persistent connection per worker: a pool of as many connections as the server has
+// worker threads, each connected on first use and again after any failure. Every lookup
+// (connect, StartTLS, bind and search together) ends within the configured time-out; the URLs
+// are tried in order; referrals are not chased; for ldaps:// and StartTLS the directory's
+// certificate must be valid for its name and signed by a CA of ca_file, always.
+class LdapDirectory final : public MemberSource {
+  public:
+    LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections);
+
+    MemberAnswer Find(std::string_view username) override;
+
+    // True when the directory answers a search of the base DN now (for a readiness probe).
+    bool Answers();
+
+    std::uint64_t Reconnects() const { return reconnects_.load(); }
+    std::uint64_t Errors() const { return errors_.load(); }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    class Lease;
+    struct Attempt;
+
+    LdapHandle Connect(Clock::time_point deadline, std::string& error);
+    MemberAnswer Search(LDAP* ld, std::string_view username, Clock::time_point deadline,
+                        int& resultCode);
+
+    DirectoryConfig config_;
+    std::string bindPassword_;
+    std::string urls_;  // the URLs, space-separated, as ldap_initialize takes them
+    bool usesTls_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable returned_;
+    std::vector<LdapHandle> idle_;  // connected or empty (connect on use)
+
+    std::atomic<std::uint64_t> reconnects_{0};
+    std::atomic<std::uint64_t> errors_{0};
+};
+
+}  // namespace brisvane::lookupd
