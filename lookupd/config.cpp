@@ -1,6 +1,7 @@
 #include "lookupd/config.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -20,6 +21,12 @@ constexpr std::string_view kCredentialsPrefix = "${CREDENTIALS_DIRECTORY}/";
 constexpr auto kMaxDirectoryTimeout = std::chrono::seconds(60);
 constexpr std::int64_t kMaxWorkers = 256;
 constexpr std::int64_t kMaxConnections = 1'000'000;
+
+constexpr std::string_view kStringList = R"(expected a list of strings, ["a", "b"])";
+
+std::string Quote(std::string_view text) {
+    return std::string(1, '"').append(text).append(1, '"');
+}
 
 // "file:line", or "file" when the line is not known.
 std::string Where(std::string_view origin, std::uint32_t line) {
@@ -101,7 +108,7 @@ class Section {
         }
         const auto duration = ParseDuration(*text);
         if (!duration) {
-            Fail(key, "\"" + *text + "\" is not a duration (write \"3s\" or \"500ms\")");
+            Fail(key, Quote(*text) + R"( is not a duration (write "3s" or "500ms"))");
         }
         return duration;
     }
@@ -113,13 +120,13 @@ class Section {
         }
         const auto* array = node->as_array();
         if (array == nullptr) {
-            Fail(key, "expected a list of strings, [\"a\", \"b\"]");
+            Fail(key, kStringList);
         }
         std::vector<std::string> values;
         for (const toml::node& element : *array) {
             const auto* value = element.as_string();
             if (value == nullptr) {
-                Fail(key, "expected a list of strings, [\"a\", \"b\"]");
+                Fail(key, kStringList);
             }
             values.push_back(value->get());
         }
@@ -156,8 +163,8 @@ ListenConfig ReadListen(Section& section) {
     ListenConfig listen;
     if (auto address = section.String("address")) {
         if (!ParseHostPort(*address)) {
-            section.Fail("address", "\"" + *address +
-                                        "\" is not host:port (\"127.0.0.1:8443\", \"[::1]:8443\")");
+            section.Fail("address",
+                         Quote(*address) + R"( is not host:port ("127.0.0.1:8443", "[::1]:8443"))");
         }
         listen.address = *address;
     }
@@ -346,9 +353,9 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
         throw ConfigError(message.str());
     }
     for (const auto& [key, node] : root) {
-        static constexpr std::string_view kSections[] = {
+        static constexpr std::array<std::string_view, 7> kSections = {
             "listen", "limits", "directory", "members", "organisation", "log", "observe"};
-        if (std::ranges::find(kSections, key.str()) == std::end(kSections)) {
+        if (std::ranges::find(kSections, key.str()) == kSections.end()) {
             throw ConfigError(Where(origin, key.source().begin.line) + ": [" +
                               std::string(key.str()) + "]: unknown section");
         }
@@ -383,7 +390,7 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
     } else {
         auto file = members.String("file");
         if (!file || file->empty()) {
-            members.Fail("file", "missing: the members file, username<TAB>\\\\server\\share");
+            members.Fail("file", R"(missing: the members file, username<TAB>\\server\share)");
         }
         config.members = MembersConfig{*file};
         members.Finish();
@@ -395,7 +402,7 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
         if (server.empty() || server == "." || server.find_first_of("\\/@ ") != std::string::npos ||
             HasControlCharacter(server)) {
             organisation.Fail("file_servers",
-                              "\"" + server + "\" is not a server name or a \".domain\" entry");
+                              Quote(server) + R"( is not a server name or a ".domain" entry)");
         }
     }
     organisation.Finish();
@@ -417,7 +424,7 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
 
 std::filesystem::path ResolvePath(std::string_view setting) {
     if (!setting.starts_with(kCredentialsPrefix)) {
-        return std::filesystem::path(setting);
+        return {setting};
     }
     const char* directory = std::getenv("CREDENTIALS_DIRECTORY");  // NOLINT(concurrency-mt-unsafe)
     if (directory == nullptr || *directory == '\0') {

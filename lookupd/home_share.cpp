@@ -81,13 +81,13 @@ std::string_view DescribeRefusal(ShareValueRefusal refusal) {
         case ShareValueRefusal::kNone:
             return "served";
         case ShareValueRefusal::kNotUnc:
-            return "the value is not a UNC path (\\\\server\\share)";
+            return R"(the value is not a UNC path (\\server\share))";
         case ShareValueRefusal::kCannotCarry:
             return "the value holds \"<\", a line break or a control character";
         case ShareValueRefusal::kWebServer:
             return "the server part holds \"@\" (a web server)";
         case ShareValueRefusal::kDotStep:
-            return "a step of the path is \".\" or \"..\"";
+            return R"(a step of the path is "." or "..")";
         case ShareValueRefusal::kNotAFileServer:
             return "the server is not on the file-server list";
     }

@@ -19,7 +19,12 @@ struct Exchange {
     std::string body;
     bool tooLarge = false;
     bool answered = false;
+    std::size_t dropped = 0;  // bytes of a too large body read and dropped
 };
+
+// How much of a too large body is read (and dropped) to answer 413 at its end; beyond this the
+// connection is closed without an answer.
+constexpr std::size_t kMaxDroppedBytes = 64 * 1024;
 
 struct DestroyResponse {
     void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
@@ -173,13 +178,17 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
         return MHD_YES;
     }
     if (*uploadDataSize > 0) {
-        if (current.body.size() + *uploadDataSize > kMaxBodyBytes) {
+        // The library sends an answer only before the body or after all of it: a body that
+        // grows too large is read on and dropped, up to a bound, and then the connection closed.
+        if (current.tooLarge || current.body.size() + *uploadDataSize > kMaxBodyBytes) {
             current.tooLarge = true;
+            current.dropped += *uploadDataSize;
+            current.body.clear();
         } else {
             current.body.append(uploadData, *uploadDataSize);
         }
         *uploadDataSize = 0;
-        if (!current.tooLarge) {
+        if (current.dropped <= kMaxDroppedBytes) {
             return MHD_YES;
         }
     }
@@ -190,6 +199,9 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
     const HttpResponse response =
         server.handler_(request, RequestContext{ClientAddress(connection), current.started});
     current.answered = true;
+    if (current.dropped > kMaxDroppedBytes) {
+        return MHD_NO;
+    }
     return server.Answer(connection, response);
 }
 

@@ -105,10 +105,15 @@ LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error
             return nullptr;
         }
     }
+    // libldap reports a refused certificate as a connection failure: say what to check.
+    const std::string tlsHint =
+        usesTls_ ? "; if the directory runs, check that its certificate names the URL's host and "
+                   "is signed by a CA of ca_file"
+                 : "";
     if (config_.startTls) {
         rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
         if (rc != LDAP_SUCCESS) {
-            error = "StartTLS: " + Describe(ld.get(), rc);
+            error = "StartTLS: " + Describe(ld.get(), rc) + tlsHint;
             return nullptr;
         }
     }
@@ -121,7 +126,8 @@ LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error
         rc = ldap_sasl_bind_s(ld.get(), config_.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials,
                               nullptr, nullptr, nullptr);
         if (rc != LDAP_SUCCESS) {
-            error = "bind as " + config_.bindDn + ": " + Describe(ld.get(), rc);
+            error = "bind as " + config_.bindDn + ": " + Describe(ld.get(), rc) +
+                    (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR ? tlsHint : "");
             return nullptr;
         }
     }

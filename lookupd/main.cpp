@@ -46,6 +46,14 @@ bool SendsPasswordInClear(const DirectoryConfig& directory) {
                                [](const std::string& url) { return url.starts_with("ldap://"); });
 }
 
+std::string DirectoryUrls(const DirectoryConfig& directory) {
+    std::string urls;
+    for (const std::string& url : directory.urls) {
+        urls += (urls.empty() ? "" : " ") + url;
+    }
+    return urls;
+}
+
 int Run(const Config& config) {
     Log log;
     std::unique_ptr<MemberSource> source;
@@ -64,7 +72,7 @@ int Run(const Config& config) {
     } else {
         source = std::make_unique<MembersFile>(
             ResolvePath(config.members->file),
-            [&log](const std::string& message) { log.Line("warning: " + message); });
+            [&log](const std::string& message) { log.Line(message); });
     }
 
     LookupSettings settings;
@@ -116,7 +124,7 @@ int Run(const Config& config) {
         listen.host.find(':') != std::string::npos ? "[" + listen.host + "]" : listen.host;
     log.Line(std::string("listening on ") + (tls ? "https://" : "http://") + host + ":" +
              std::to_string(server.Port()) + config.listen.path + " (" +
-             (config.directory ? "directory " + config.directory->urls.front()
+             (config.directory ? "directory " + DirectoryUrls(*config.directory)
                                : "members file " + config.members->file) +
              ")");
 

@@ -28,7 +28,7 @@ MembersTable ParseMembers(std::string_view text) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string_view::npos || tab == 0) {
             table.problems.push_back("line " + std::to_string(lineNumber) +
-                                     ": expected username<TAB>\\\\server\\share");
+                                     R"(: expected username<TAB>\\server\share)");
             continue;
         }
         table.shares[std::string(line.substr(0, tab))].emplace_back(line.substr(tab + 1));
@@ -82,7 +82,7 @@ bool MembersFile::Read(const Stamp& stamp) {
     content << file.rdbuf();
     auto table = std::make_shared<MembersTable>(ParseMembers(content.str()));
     for (const std::string& problem : table->problems) {
-        warn_("members file " + path_.string() + ", " + problem);
+        warn_("warning: members file " + path_.string() + ", " + problem);
     }
     table_ = std::move(table);
     stamp_ = stamp;
@@ -105,7 +105,7 @@ void MembersFile::ReloadIfChanged() {
     }
     if (!lastReadFailed_) {
         lastReadFailed_ = true;
-        warn_("members file " + path_.string() +
+        warn_("warning: members file " + path_.string() +
               " cannot be read; the last version read stays in use");
     }
 }

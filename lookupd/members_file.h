@@ -30,8 +30,9 @@ class MembersFile final : public MemberSource {
   public:
     using Warn = std::function<void(const std::string&)>;
 
-    // Reads `path` now: ConfigError when it cannot be read. `warn` receives the problems of
-    // every version read, and a failed reread (the last good version stays in use).
+    // Reads `path` now: ConfigError when it cannot be read. `warn` receives a line for the log
+    // for every version read again, the problems of every version, and a failed reread (the
+    // last good version stays in use).
     MembersFile(std::filesystem::path path, Warn warn);
 
     MemberAnswer Find(std::string_view username) override;

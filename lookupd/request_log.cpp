@@ -1,5 +1,7 @@
 #include "lookupd/request_log.h"
 
+#include <array>
+#include <charconv>
 #include <cstdio>
 
 namespace brisvane::lookupd {
@@ -12,7 +14,7 @@ std::string Quoted(std::string_view text) {
             out += '\\';
             out += c;
         } else if (byte < 0x20U || byte == 0x7FU) {
-            static constexpr char kHex[] = "0123456789abcdef";
+            static constexpr std::string_view kHex = "0123456789abcdef";
             out += "\\x";
             out += kHex[byte >> 4U];
             out += kHex[byte & 0xFU];
@@ -25,9 +27,11 @@ std::string Quoted(std::string_view text) {
 
 std::string FormatRequestLine(const HttpResponse& response, std::chrono::nanoseconds elapsed,
                               std::string_view clientAddress, bool withUsername) {
-    char time[32];
-    std::snprintf(time, sizeof time, "%.2fms",  // NOLINT(cert-err33-c)
-                  std::chrono::duration<double, std::milli>(elapsed).count());
+    std::array<char, 32> digits{};
+    const double milliseconds = std::chrono::duration<double, std::milli>(elapsed).count();
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), milliseconds,
+                                       std::chars_format::fixed, 2);
+    const std::string time = std::string(digits.data(), written.ptr) + "ms";
     std::string line = "lookup status=" + std::to_string(response.status) +
                        " outcome=" + std::string(OutcomeName(response.outcome)) + " time=" + time +
                        " client=" + std::string(clientAddress);
@@ -42,9 +46,10 @@ std::string FormatRequestLine(const HttpResponse& response, std::chrono::nanosec
 
 void Log::Line(std::string_view line) {
     const std::lock_guard lock(mutex_);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    // Nothing useful is left to do when standard output fails.
+    static_cast<void>(std::fwrite(line.data(), 1, line.size(), stdout));
+    static_cast<void>(std::fputc('\n', stdout));
+    static_cast<void>(std::fflush(stdout));
 }
 
 }  // namespace brisvane::lookupd

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth
+    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth \
+    libmicrohttpd-dev libldap-dev libtomlplusplus-dev libcli11-dev slapd ldap-utils gnutls-bin curl
 
 step() { printf '\n=== %s\n' "$*"; }
 

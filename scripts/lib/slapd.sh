@@ -10,6 +10,9 @@
 # Nothing is written outside DIR, and the system's own slapd (if any) is never touched. The
 # database stays in DIR, so slapd_start DIR PORT (no LDIF) after slapd_stop starts the same
 # directory again.
+#
+# TLS, when SLAPD_TLS_CERT and SLAPD_TLS_KEY name a PEM certificate and key: StartTLS on PORT,
+# and with SLAPD_LDAPS_PORT also ldaps://127.0.0.1:SLAPD_LDAPS_PORT/.
 
 slapd_start() {
     local dir="$1" port="$2"
@@ -32,6 +35,8 @@ suffix "dc=campus,dc=example"
 rootdn "cn=admin,dc=campus,dc=example"
 directory $dir/db
 index uid eq
+${SLAPD_TLS_CERT:+TLSCertificateFile $SLAPD_TLS_CERT}
+${SLAPD_TLS_KEY:+TLSCertificateKeyFile $SLAPD_TLS_KEY}
 access to attrs=userPassword by anonymous auth by * none
 access to filter=(objectClass=inetOrgPerson) by users read by * none
 access to * by * read
@@ -45,7 +50,11 @@ CONF
         }
     done
     rm -f "$dir/slapd.pid"
-    /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" \
+    local urls="ldap://127.0.0.1:$port/"
+    if [ -n "${SLAPD_LDAPS_PORT:-}" ]; then
+        urls="$urls ldaps://127.0.0.1:$SLAPD_LDAPS_PORT/"
+    fi
+    /usr/sbin/slapd -f "$dir/slapd.conf" -h "$urls" \
         >>"$dir/slapd.log" 2>&1 || {
         echo "slapd.sh: slapd did not start:" >&2
         cat "$dir/slapd.log" >&2

@@ -9,6 +9,10 @@
 #     otherhost.pem, otherhost.key       signed by the test CA, for wrong-host.example only
 #     untrusted-ca.pem                   a second CA that nothing trusts
 #     untrusted-localhost.pem, .key      for localhost, signed by that second CA
+#     directory.pem, directory.key       signed by the test CA, for the IP address 127.0.0.1
+#                                        only (a test slapd's: libldap checks an address
+#                                        against the certificate's IP addresses, while for
+#                                        "localhost" it checks the machine's name instead)
 #
 # Every key is RSA 2048 and every certificate is valid from yesterday for 30 days, so a
 # machine whose clock is a little behind still accepts them.
@@ -30,8 +34,12 @@ TMPL
         --template "$dir/$name.tmpl" --outfile "$dir/$name.pem" 2>/dev/null
 }
 
+# _test_pki_server DIR NAME HOST CA: HOST is a DNS name, or an IPv4 address.
 _test_pki_server() {
-    local dir="$1" name="$2" host="$3" ca="$4"
+    local dir="$1" name="$2" host="$3" ca="$4" subject_name="dns_name"
+    if [[ "$host" =~ ^[0-9.]+$ ]]; then
+        subject_name="ip_address"
+    fi
     certtool --no-text --generate-privkey --key-type rsa --bits 2048 --outfile "$dir/$name.key" 2>/dev/null
     cat >"$dir/$name.tmpl" <<TMPL
 cn = "$host"
@@ -39,7 +47,7 @@ organization = "Brisvane tests"
 serial = $(date +%s)$RANDOM
 activation_date = "$(date -u -d yesterday '+%Y-%m-%d %H:%M:%S')"
 expiration_days = 30
-dns_name = "$host"
+$subject_name = "$host"
 tls_www_server
 signing_key
 encryption_key
@@ -57,6 +65,7 @@ make_test_pki() {
             >/dev/null 2>&1 &&
         _test_pki_server "$dir" localhost localhost ca &&
         _test_pki_server "$dir" otherhost wrong-host.example ca &&
+        _test_pki_server "$dir" directory 127.0.0.1 ca &&
         _test_pki_ca "$dir" untrusted-ca "Brisvane Untrusted Test CA" &&
         _test_pki_server "$dir" untrusted-localhost localhost untrusted-ca &&
         rm -f "$dir"/*.tmpl &&

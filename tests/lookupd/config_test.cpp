@@ -1,0 +1,195 @@
+#include "lookupd/config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace brisvane::lookupd {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kDirectory = R"toml(
+[directory]
+urls = ["ldaps://dc1.campus.example", "ldaps://dc2.campus.example"]
+bind_dn = "CN=brisvane-lookup,OU=Services,DC=campus,DC=example"
+bind_password_file = "/etc/brisvane/bind-password"
+base_dn = "DC=campus,DC=example"
+)toml";
+
+std::string ErrorOf(const std::string& toml) {
+    try {
+        ParseConfig(toml, "lookupd.toml");
+    } catch (const ConfigError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+TEST(ConfigTest, ReadsEverySettingOfAFullFile) {
+    const Config config = ParseConfig(R"toml(
+[listen]
+address = "[::1]:8443"
+path = "/lookup"
+tls_certificate = "/etc/brisvane/lookupd.crt"
+tls_key = "/etc/brisvane/lookupd.key"
+workers = 8
+
+[limits]
+connections = 100
+connections_per_address = 0
+idle_timeout = "5s"
+requests_per_second_per_address = 10
+burst_per_address = 30
+
+[directory]
+urls = ["ldap://dc1.campus.example", "ldap://dc2.campus.example"]
+start_tls = true
+bind_dn = "CN=brisvane-lookup,OU=Services,DC=campus,DC=example"
+bind_password_file = "${CREDENTIALS_DIRECTORY}/bind-password"
+base_dn = "DC=campus,DC=example"
+filter = "(uid=%s)"
+attribute = "unixHomeDirectory"
+timeout = "500ms"
+ca_file = "/etc/ssl/certs/campus-ca.pem"
+retry_after = "10s"
+
+[organisation]
+file_servers = ["files1.campus.example", ".campus.example"]
+
+[log]
+usernames = true
+
+[observe]
+address = "127.0.0.1:9100"
+)toml",
+                                      "lookupd.toml");
+    EXPECT_EQ(config.listen.address, "[::1]:8443");
+    EXPECT_EQ(config.listen.path, "/lookup");
+    EXPECT_EQ(config.listen.tlsKey, "/etc/brisvane/lookupd.key");
+    EXPECT_EQ(config.listen.workers, 8U);
+    EXPECT_EQ(config.limits.connections, 100U);
+    EXPECT_EQ(config.limits.connectionsPerAddress, 0U);
+    EXPECT_EQ(config.limits.idleTimeout, 5s);
+    EXPECT_EQ(config.limits.requestsPerSecondPerAddress, 10U);
+    EXPECT_EQ(config.limits.burstPerAddress, 30U);
+    ASSERT_TRUE(config.directory);
+    EXPECT_FALSE(config.members);
+    EXPECT_EQ(config.directory->urls.size(), 2U);
+    EXPECT_TRUE(config.directory->startTls);
+    EXPECT_EQ(config.directory->filter, "(uid=%s)");
+    EXPECT_EQ(config.directory->attribute, "unixHomeDirectory");
+    EXPECT_EQ(config.directory->timeout, 500ms);
+    EXPECT_EQ(config.directory->caFile, "/etc/ssl/certs/campus-ca.pem");
+    EXPECT_EQ(config.directory->retryAfter, 10s);
+    EXPECT_EQ(config.fileServers.size(), 2U);
+    EXPECT_TRUE(config.logUsernames);
+    EXPECT_EQ(config.observe.address, "127.0.0.1:9100");
+}
+
+TEST(ConfigTest, DefaultsAreActiveDirectorysAndEveryLimitIsOn) {
+    const Config config = ParseConfig(std::string(kDirectory), "lookupd.toml");
+    EXPECT_EQ(config.listen.address, "127.0.0.1:8443");
+    EXPECT_EQ(config.listen.path, "/cs/servers/serversearch.asp");
+    EXPECT_TRUE(config.listen.tlsCertificate.empty());
+    EXPECT_EQ(config.directory->filter, "(&(objectCategory=person)(sAMAccountName=%s))");
+    EXPECT_EQ(config.directory->attribute, "homeDirectory");
+    EXPECT_EQ(config.directory->timeout, 3s);
+    EXPECT_GT(config.limits.connections, 0U);
+    EXPECT_GT(config.limits.connectionsPerAddress, 0U);
+    EXPECT_EQ(config.limits.requestsPerSecondPerAddress, 0U);  // a campus NAT: off by default
+    EXPECT_FALSE(config.logUsernames);
+}
+
+TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
+    const std::string directory(kDirectory);
+    struct Case {
+        std::string toml;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {"[listen]\naddress = \"127.0.0.1\"\n" + directory,
+         "lookupd.toml:2: [listen] address: \"127.0.0.1\" is not host:port"},
+        {"[listen]\naddress = \"127.0.0.1:99999\"\n" + directory, "[listen] address"},
+        {"[listen]\npath = \"lookup\"\n" + directory, "[listen] path"},
+        {"[listen]\ntls_certificate = \"/c.pem\"\n" + directory, "[listen] tls_key"},
+        {"[listen]\nworkers = 0\n" + directory, "[listen] workers: must be from 1"},
+        {"[listen]\nadress = \"127.0.0.1:1\"\n" + directory,
+         "lookupd.toml:2: [listen] adress: unknown setting"},
+        {"[limits]\nidle_timeout = \"10\"\n" + directory,
+         "[limits] idle_timeout: \"10\" is not a duration"},
+        {"[limits]\nidle_timeout = \"1500ms\"\n" + directory,
+         "[limits] idle_timeout: must be whole"},
+        {"[limits]\nconnections = \"many\"\n" + directory,
+         "[limits] connections: expected a whole"},
+        {"[directory]\nurls = []\nbase_dn = \"dc=x\"\n", "[directory] urls"},
+        {"[directory]\nurls = \"ldap://dc1\"\nbase_dn = \"dc=x\"\n",
+         "[directory] urls: expected a list"},
+        {"[directory]\nurls = [\"http://dc1\"]\nbase_dn = \"dc=x\"\n",
+         "[directory] urls: \"http://dc1\" is not an ldap:// or ldaps:// URL"},
+        {"[directory]\nurls = [\"ldaps://dc1\"]\nstart_tls = true\nbase_dn = \"dc=x\"\n",
+         "[directory] start_tls"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\n", "[directory] base_dn: missing"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nbind_dn = \"cn=a\"\n",
+         "[directory] bind_password_file"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nfilter = \"(uid=alice)\"\n",
+         "[directory] filter"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nattribute = \"home dir\"\n",
+         "[directory] attribute"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\ntimeout = \"0s\"\n",
+         "[directory] timeout"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\ntimeout = \"3 s\"\n",
+         "[directory] timeout: \"3 s\" is not a duration"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nstart_tls = \"yes\"\n",
+         "[directory] start_tls: expected true or false"},
+        {"[members]\nfile = \"/m.tsv\"\n" + directory, "either [directory] (LDAP) or [members]"},
+        {"[log]\nusernames = true\n", "either [directory] (LDAP) or [members]"},
+        {"[members]\n", "[members] file: missing"},
+        {"[members]\nfile = \"/m.tsv\"\n[organisation]\nfile_servers = [\"\\\\\\\\files1\"]\n",
+         "[organisation] file_servers"},
+        {"[members]\nfile = \"/m.tsv\"\n[organisation]\nfile_servers = [\"\"]\n",
+         "[organisation] file_servers"},
+        {"[members]\nfile = \"/m.tsv\"\n[observe]\naddress = \"9100\"\n", "[observe] address"},
+        {"[members]\nfile = \"/m.tsv\"\n[lissen]\n", "lookupd.toml:3: [lissen]: unknown section"},
+        {"[members]\nfile = /m.tsv\n", "lookupd.toml:2: "},  // not TOML
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(ErrorOf(c.toml).find(c.message), std::string::npos)
+            << "expected \"" << c.message << "\", got \"" << ErrorOf(c.toml) << "\"";
+    }
+}
+
+TEST(ConfigTest, DurationsAreWholeNumbersWithAUnit) {
+    struct Case {
+        std::string_view text;
+        std::optional<std::chrono::milliseconds> duration;
+    };
+    const Case cases[] = {
+        {"3s", 3s},
+        {"500ms", 500ms},
+        {"0s", 0ms},
+        {"3", std::nullopt},
+        {"s", std::nullopt},
+        {"-1s", std::nullopt},
+        {"1.5s", std::nullopt},
+        {"3 s", std::nullopt},
+        {"3m", std::nullopt},
+        {"99999999999999999999s", std::nullopt},
+        {"100000000s", std::nullopt},  // longer than a day: a typo
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseDuration(c.text), c.duration) << c.text;
+    }
+}
+
+TEST(ConfigTest, CredentialPathsComeFromSystemd) {
+    ::setenv("CREDENTIALS_DIRECTORY", "/run/credentials/brisvane-lookupd.service", 1);
+    EXPECT_EQ(ResolvePath("${CREDENTIALS_DIRECTORY}/bind-password"),
+              "/run/credentials/brisvane-lookupd.service/bind-password");
+    EXPECT_EQ(ResolvePath("/etc/brisvane/bind-password"), "/etc/brisvane/bind-password");
+    ::unsetenv("CREDENTIALS_DIRECTORY");
+    EXPECT_THROW(ResolvePath("${CREDENTIALS_DIRECTORY}/bind-password"), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace brisvane::lookupd

@@ -1,0 +1,297 @@
+#!/usr/bin/env bash
+# brisvane-lookupd on real parts: its own slapd with the test directory
+# (standins/directory/test-members.ldif), its own throwaway certificates, the real service over
+# TLS, asked by curl as the client asks. Also the members file over plain HTTP, the limits, and
+# the directory stopped, hung and started again under a running service.
+#
+# Usage: tests/lookupd/service_test.sh path/to/brisvane-lookupd
+set -uo pipefail
+binary="$(realpath "$1")"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/lib/slapd.sh"
+source "$root/scripts/lib/test-pki.sh"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/lookupd-test.XXXXXX")"
+service_pids=()
+cleanup() {
+    local pid
+    for pid in "${service_pids[@]}"; do
+        { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
+    done
+    kill -CONT "$(cat "$work/slapd/slapd.pid" 2>/dev/null)" 2>/dev/null
+    slapd_stop "$work/slapd"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+pass() { printf 'ok    %s\n' "$1"; }
+fail() {
+    printf 'FAIL  %s\n' "$1"
+    failures=$((failures + 1))
+}
+check() {  # check DESCRIPTION COMMAND...
+    local what="$1"
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+make_test_pki "$work/pki" || exit 1
+# slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
+# 127.0.0.1: a random port is tried, and another if it was taken.
+export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
+for attempt in 1 2 3 4 5; do
+    ldap_port=$((20000 + RANDOM % 40000))
+    export SLAPD_LDAPS_PORT=$((ldap_port + 1))
+    slapd_start "$work/slapd" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null \
+        && break
+    rm -rf "$work/slapd"
+    ldap_port=""
+done
+[ -n "$ldap_port" ] || { echo "cannot start slapd"; exit 1; }
+printf 'lookup-secret\n' >"$work/bind-password"
+
+# start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
+# it listens, sets $port and records its pid; its log is $work/NAME.log.
+start_service() {
+    local name="$1" config="$2"
+    "$binary" --config "$config" >"$work/$name.log" 2>&1 &
+    service_pids+=("$!")
+    eval "${name}_pid=$!"
+    local tries
+    for tries in $(seq 100); do
+        port="$(sed -n 's|^listening on https\{0,1\}://[^ ]*:\([0-9]*\)/.*|\1|p' "$work/$name.log")"
+        [ -n "$port" ] && return 0
+        sleep 0.05
+    done
+    echo "the service $name did not start:"
+    cat "$work/$name.log"
+    exit 1
+}
+
+url() { echo "$scheme://localhost:$port/cs/servers/serversearch.asp"; }
+
+# ask BODY [CURL OPTION...]: posts BODY as the client does; $status and $body hold the answer.
+ask() {
+    local data="$1"
+    shift
+    status="$(curl -sS --max-time 10 --cacert "$work/pki/ca.pem" -o "$work/body" \
+        -w '%{http_code}' -H "Content-Type: ${content_type:-application/x-www-form-urlencoded}" \
+        --data-binary "$data" "$@" "$(url)" 2>"$work/curl.err")"
+    body="$(cat "$work/body" 2>/dev/null)"
+}
+
+locator_lines() { grep -c 'smb://' <<<"$body"; }
+
+# expect_share USERFIELD LINE: 200 and the page's one locator line is exactly LINE.
+expect_share() {
+    ask "user=$1"
+    local line
+    line="$(grep 'smb://' <<<"$body")"
+    check "user=$1: 200, exactly one locator line, $2" \
+        test "$status" = 200 -a "$(locator_lines)" = 1 -a "$line" = "<tr><td>$2</td></tr>"
+}
+
+# expect_none USERFIELD: 200 and a page without locator.
+expect_none() {
+    ask "user=$1"
+    check "user=$1: 200 without locator" test "$status" = 200 -a "$(locator_lines)" = 0
+}
+
+cat >"$work/directory.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+tls_certificate = "$work/pki/localhost.pem"
+tls_key = "$work/pki/localhost.key"
+
+[limits]
+idle_timeout = "2s"
+connections_per_address = 4
+
+[directory]
+urls = ["ldap://127.0.0.1:1", "ldap://127.0.0.1:$ldap_port"]
+bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
+bind_password_file = "$work/bind-password"
+base_dn = "dc=campus,dc=example"
+filter = "(uid=%s)"
+timeout = "1s"
+retry_after = "2s"
+
+[organisation]
+file_servers = ["files1.campus.example", ".campus.example"]
+
+[log]
+usernames = true
+TOML
+
+echo "== The directory over HTTPS (the first URL is down: the second answers)"
+check "--check-config accepts the configuration" "$binary" --config "$work/directory.toml" \
+    --check-config
+scheme=https
+start_service ldap "$work/directory.toml"
+expect_share alice smb://files1.campus.example/homes/alice
+expect_share 'j%C3%BCrgen' smb://files2.campus.example/homes/juergen
+expect_share carol 'smb://files1.campus.example/carol$'
+expect_none nobody
+expect_none nohome
+expect_none mallory
+check "the off-list server is logged as a warning" \
+    grep -q 'outcome=refused-server.*warning=.*files.evil.example' "$work/ldap.log"
+expect_none twin
+expect_none brokenline
+# The filter's metacharacters match only themselves: each name finds its own entry or none.
+expect_share 'star*' smb://files1.campus.example/homes/star
+expect_share 'paren%28s%29' smb://files1.campus.example/homes/paren
+expect_share 'back%5Cslash' smb://files1.campus.example/homes/backslash
+for injection in '*' 'al*' 'a*e' 'alice%29%28uid%3D*' '*%29%28%7C%28uid%3D*' 'alice%00' \
+    'star%5C2a'; do
+    expect_none "$injection"
+done
+
+echo "== Hostile input (the service keeps serving)"
+ask "user=$(head -c 5000 /dev/zero | tr '\0' a)"
+check "a body over 4 KiB: 413" test "$status" = 413
+ask "user=$(head -c 5000 /dev/zero | tr '\0' a)" -H 'Transfer-Encoding: chunked'
+check "a chunked body growing over 4 KiB: 413" test "$status" = 413
+ask "user=alice" -X PUT
+check "PUT: 405" test "$status" = 405
+status="$(curl -sS --max-time 10 --cacert "$work/pki/ca.pem" -o /dev/null -w '%{http_code}' "$(url)")"
+check "GET: 405" test "$status" = 405
+content_type=text/plain ask "user=alice"
+check "text/plain: 415" test "$status" = 415
+expect_none "$(head -c 257 /dev/zero | tr '\0' a)"
+expect_none 'ali%00ce'
+ask "user=alice&user=bob"
+check "two user fields: 400" test "$status" = 400
+ask "user=alice" --http1.0 -H 'Content-Length: 999999999' --max-time 5
+check "an announced body over 4 KiB: 413 before it is sent" test "$status" = 413
+# A client that connects and sends nothing is cut after the idle time-out (2 s here).
+started=$SECONDS
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+timeout 10 cat <&3 >/dev/null
+cut=$?
+exec 3<&-
+check "an idle connection is closed after the 2 s idle time-out (took $((SECONDS - started)) s)" \
+    test "$cut" != 124
+# Four connections per address: a fifth is refused while they stay open.
+for fd in 4 5 6 7; do
+    eval "exec $fd<>/dev/tcp/127.0.0.1/$port"
+done
+ask "user=alice"
+check "a fifth connection from one address is refused" test "$status" != 200
+for fd in 4 5 6 7; do
+    eval "exec $fd<&-"
+done
+sleep 0.2
+expect_share alice smb://files1.campus.example/homes/alice
+check "the service still runs" kill -0 "$ldap_pid"
+
+echo "== The directory hung, stopped and started again (no restart of the service)"
+kill -STOP "$(cat "$work/slapd/slapd.pid")"
+started_ns=$(date +%s%N)
+ask "user=alice" -D "$work/headers"
+took_ms=$((($(date +%s%N) - started_ns) / 1000000))
+check "slapd hung: 503 with Retry-After: 2, within the 1 s time-out ($took_ms ms)" \
+    test "$status" = 503 -a "$took_ms" -lt 5000 -a "$(grep -ci '^Retry-After: 2' "$work/headers")" = 1
+kill -CONT "$(cat "$work/slapd/slapd.pid")"
+slapd_stop "$work/slapd"
+ask "user=alice" -D "$work/headers"
+check "slapd stopped: 503 with Retry-After" \
+    test "$status" = 503 -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+slapd_start "$work/slapd" "$ldap_port" || exit 1
+expect_share alice smb://files1.campus.example/homes/alice
+check "the same service process answered" kill -0 "$ldap_pid"
+kill -TERM "$ldap_pid"
+wait "$ldap_pid"
+check "SIGTERM stops the service with status 0" test $? = 0
+
+echo "== The directory over StartTLS and ldaps://: its certificate is always checked"
+# directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory.
+directory_config() {
+    cat >"$work/$1.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+[directory]
+urls = ["$2"]
+start_tls = ${4:-false}
+bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
+bind_password_file = "$work/bind-password"
+base_dn = "dc=campus,dc=example"
+filter = "(uid=%s)"
+timeout = "2s"
+ca_file = "$3"
+TOML
+}
+scheme=http
+directory_config starttls "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem" true
+directory_config ldaps "ldaps://127.0.0.1:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+directory_config untrusted "ldap://127.0.0.1:$ldap_port" "$work/pki/untrusted-ca.pem" true
+# The certificate names 127.0.0.1 only, not localhost.
+directory_config wronghost "ldaps://localhost:$SLAPD_LDAPS_PORT" "$work/pki/ca.pem"
+for name in starttls ldaps; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name with the test CA: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+done
+for name in untrusted wronghost; do
+    start_service "$name" "$work/$name.toml"
+    ask "user=alice"
+    check "$name: 503, the directory's certificate refused" test "$status" = 503
+done
+
+echo "== The members file over plain HTTP, read again when it changes"
+printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \
+    >"$work/members.tsv"
+cat >"$work/members.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+[members]
+file = "$work/members.tsv"
+[organisation]
+file_servers = [".campus.example"]
+TOML
+scheme=http
+start_service members "$work/members.toml"
+expect_share alice smb://files1.campus.example/homes/alice
+expect_share 'j%C3%BCrgen' 'smb://files1.campus.example/juergen$'
+expect_none mallory
+expect_none bob
+check "usernames are not logged unless asked" test "$(grep -c alice "$work/members.log")" = 0
+printf 'bob\t\\\\files2.campus.example\\homes\\bob\n' >"$work/members.next"
+mv "$work/members.next" "$work/members.tsv"
+expect_share bob smb://files2.campus.example/homes/bob
+expect_none alice
+
+echo "== The per-address request rate (2 at once, then 1 a second)"
+cat >"$work/rate.toml" <<TOML
+[listen]
+address = "127.0.0.1:0"
+[limits]
+requests_per_second_per_address = 1
+burst_per_address = 2
+[members]
+file = "$work/members.tsv"
+TOML
+start_service rate "$work/rate.toml"
+codes=""
+for i in 1 2 3; do
+    ask "user=bob" -D "$work/headers"
+    codes="$codes$status "
+done
+check "three requests at once: 200 200 429 with Retry-After ($codes)" \
+    test "$codes" = "200 200 429 " -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+
+echo "== A bad configuration is named"
+printf '[members]\nfile = "%s"\n[limits]\nidle_timeout = "soon"\n' "$work/members.tsv" \
+    >"$work/bad.toml"
+"$binary" --config "$work/bad.toml" --check-config 2>"$work/bad.err"
+code=$?
+check "--check-config: status 2 and the bad setting named" \
+    test "$code" = 2 -a "$(grep -c 'idle_timeout' "$work/bad.err")" = 1
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed. Service logs:"
+    tail -n 50 "$work"/*.log
+    exit 1
+fi
+echo "All service checks passed."
