@@ -41,7 +41,7 @@ source scripts/lib/test-pki.sh
 source bench/lookupd/lib.sh
 
 echo "=== Building brisvane-lookupd and the directory client (preset service)"
-cmake --preset service >/dev/null
+cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
 cmake --build build/service --target brisvane-lookupd brisvane_ldap_search_bench --parallel 2 \
     >/dev/null
 binary=build/service/lookupd/brisvane-lookupd

@@ -43,7 +43,7 @@ source scripts/lib/test-pki.sh
 source bench/lookupd/lib.sh
 
 echo "=== Building brisvane-lookupd (preset service)"
-cmake --preset service >/dev/null
+cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
 cmake --build build/service --target brisvane-lookupd --parallel 2 >/dev/null
 binary=build/service/lookupd/brisvane-lookupd
 
