@@ -413,8 +413,11 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
 
     Section observe = section("observe");
     if (auto address = observe.String("address")) {
+        if (address->starts_with(':')) {
+            address->insert(0, "127.0.0.1");
+        }
         if (!address->empty() && !ParseHostPort(*address)) {
-            observe.Fail("address", "\"" + *address + "\" is not host:port");
+            observe.Fail("address", Quote(*address) + " is not host:port or :port");
         }
         config.observe.address = *address;
     }

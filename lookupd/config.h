@@ -51,7 +51,7 @@ struct MembersConfig {
 };
 
 struct ObserveConfig {
-    std::string address;  // health and metrics; empty: not served
+    std::string address;  // health and metrics; ":9180" is 127.0.0.1:9180; empty: not served
 };
 
 struct Config {

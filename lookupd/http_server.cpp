@@ -90,13 +90,17 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
     // The logger comes first, so that the library's messages about later options reach it.
     std::vector<MHD_OptionItem> items = {
         {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LogLibraryMessage), nullptr},
-        {MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
-        {MHD_OPTION_THREAD_POOL_SIZE, options.workers, nullptr},
+        options.listenSocket >= 0
+            ? MHD_OptionItem{MHD_OPTION_LISTEN_SOCKET, options.listenSocket, nullptr}
+            : MHD_OptionItem{MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
         {MHD_OPTION_CONNECTION_LIMIT, options.connections, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(options.idleTimeout.count()),
          nullptr},
         {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&HttpServer::Completed), this},
     };
+    if (options.workers > 1) {
+        items.push_back({MHD_OPTION_THREAD_POOL_SIZE, options.workers, nullptr});
+    }
     if (options.connectionsPerAddress > 0) {
         items.push_back(
             {MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress, nullptr});
@@ -122,6 +126,11 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
 std::uint16_t HttpServer::Port() const {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT);
     return info != nullptr ? info->port : 0;
+}
+
+int HttpServer::ListenSocket() const {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_LISTEN_FD);
+    return info != nullptr ? info->listen_fd : -1;
 }
 
 unsigned HttpServer::OpenConnections() const {

@@ -25,6 +25,7 @@ struct HttpServerOptions {
     unsigned connections = 1024;
     unsigned connectionsPerAddress = 0;  // 0: no cap
     std::chrono::seconds idleTimeout{10};
+    int listenSocket = -1;  // a socket that listens already (host and port are then unused)
 };
 
 struct RequestContext {
@@ -48,6 +49,7 @@ class HttpServer {
     HttpServer(const HttpServerOptions& options, HttpHandler handler);
 
     std::uint16_t Port() const;
+    int ListenSocket() const;
     unsigned OpenConnections() const;
 
     // Stops accepting connections; those open are served to their end, each closed after its

@@ -204,7 +204,7 @@ MemberAnswer LdapDirectory::Find(std::string_view username) {
     return {MemberAnswer::Kind::kUnavailable, {}, "directory: no connection"};
 }
 
-bool LdapDirectory::Answers() {
+bool LdapDirectory::Ready() {
     const Clock::time_point deadline = Clock::now() + config_.timeout;
     Lease lease(*this);
     LdapHandle& handle = lease.Handle();
@@ -212,6 +212,7 @@ bool LdapDirectory::Answers() {
         std::string error;
         handle = Connect(deadline, error);
         if (!handle) {
+            ++errors_;
             return false;
         }
         ++reconnects_;
@@ -226,6 +227,7 @@ bool LdapDirectory::Answers() {
                           attributes, 0, nullptr, nullptr, &timeout, 1, &raw);
     const LdapMessageHandle result(raw);
     if (rc != LDAP_SUCCESS) {
+        ++errors_;
         handle.reset();
         return false;
     }

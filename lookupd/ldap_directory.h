@@ -44,10 +44,9 @@ class LdapDirectory final : public MemberSource {
     MemberAnswer Find(std::string_view username) override;
 
     // True when the directory answers a search of the base DN now (for a readiness probe).
-    bool Answers();
+    bool Ready() override;
 
-    std::uint64_t Reconnects() const { return reconnects_.load(); }
-    std::uint64_t Errors() const { return errors_.load(); }
+    SourceCounters Counters() const override { return {reconnects_.load(), errors_.load()}; }
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -1,6 +1,7 @@
 // Where a member's home share comes from: the directory or the members file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,11 +20,19 @@ struct MemberAnswer {
     std::string detail;  // for the log: why ambiguous or unavailable
 };
 
+struct SourceCounters {
+    std::uint64_t reconnects = 0;  // connections made to the directory
+    std::uint64_t errors = 0;      // directory operations that failed
+};
+
 class MemberSource {
   public:
     virtual ~MemberSource() = default;
     // Called from several threads at once.
     virtual MemberAnswer Find(std::string_view username) = 0;
+    // True when the source can answer now (the directory answers a search).
+    virtual bool Ready() { return true; }
+    virtual SourceCounters Counters() const { return {}; }
 };
 
 }  // namespace brisvane::lookupd

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds what the README tells people to build beside the presets that scripts/test.sh tests,
 # with warnings as errors as CI has them: brisvane.exe (mingw-w64, the program only) in Release,
-# MinSizeRel and Debug, the native core in Release, and the benchmark preset (built, not run).
+# MinSizeRel and Debug, the native core (and brisvane-lookupd) in Release, and the benchmark
+# preset (built, not run).
 # The fuzz preset is built by scripts/fuzz.sh. Each build has a folder of its own under
 # build/variants/ (the benchmark: build/bench), without the tests, so a later run rebuilds only
 # what changed.
@@ -10,7 +11,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config libpcre2-dev libbenchmark-dev \
-    mingw-w64
+    mingw-w64 libmicrohttpd-dev libldap-dev libtomlplusplus-dev libcli11-dev
 
 jobs="${BRISVANE_JOBS:-2}"
 plain=(-G Ninja -DBUILD_TESTING=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON)

@@ -6,18 +6,19 @@
 # input to fuzz/corpus/<target>/ (the normal test run replays it) and fix the cause.
 #
 # Usage: scripts/fuzz.sh [seconds per target, default 600] [target...]
-# Targets: share_locator username mount_error mount_workflow (default: all).
+# Targets: share_locator username mount_error mount_workflow lookup_request (default: all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
-ensure_packages cmake ninja-build pkg-config libpcre2-dev clang libclang-rt-14-dev
+ensure_packages cmake ninja-build pkg-config libpcre2-dev clang libclang-rt-14-dev \
+    libmicrohttpd-dev libldap-dev libtomlplusplus-dev libcli11-dev
 
 seconds="${1:-600}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(share_locator username mount_error mount_workflow)
+    targets=(share_locator username mount_error mount_workflow lookup_request)
 fi
 
 cmake --preset fuzz >/dev/null

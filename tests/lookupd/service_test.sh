@@ -61,6 +61,8 @@ start_service() {
     local tries
     for tries in $(seq 100); do
         port="$(sed -n 's|^listening on https\{0,1\}://[^ ]*:\([0-9]*\)/.*|\1|p' "$work/$name.log")"
+        observe_port="$(sed -n 's|^health and metrics on http://[^ ]*:\([0-9]*\) .*|\1|p' \
+            "$work/$name.log")"
         [ -n "$port" ] && return 0
         sleep 0.05
     done
@@ -101,8 +103,8 @@ expect_none() {
 cat >"$work/directory.toml" <<TOML
 [listen]
 address = "127.0.0.1:0"
-tls_certificate = "$work/pki/localhost.pem"
-tls_key = "$work/pki/localhost.key"
+tls_certificate = "$work/served.pem"
+tls_key = "$work/served.key"
 
 [limits]
 idle_timeout = "2s"
@@ -122,7 +124,12 @@ file_servers = ["files1.campus.example", ".campus.example"]
 
 [log]
 usernames = true
+
+[observe]
+address = "127.0.0.1:0"
 TOML
+cp "$work/pki/localhost.pem" "$work/served.pem"
+cp "$work/pki/localhost.key" "$work/served.key"
 
 echo "== The directory over HTTPS (the first URL is down: the second answers)"
 check "--check-config accepts the configuration" "$binary" --config "$work/directory.toml" \
@@ -186,6 +193,16 @@ sleep 0.2
 expect_share alice smb://files1.campus.example/homes/alice
 check "the service still runs" kill -0 "$ldap_pid"
 
+# observe PATH: the status of GET PATH on the health and metrics address.
+observe() {
+    curl -sS --max-time 10 -o "$work/observed" -w '%{http_code}' "http://127.0.0.1:$observe_port$1"
+}
+check "/healthz: 200" test "$(observe /healthz)" = 200
+check "/readyz with the directory up: 200" test "$(observe /readyz)" = 200
+observe /metrics >/dev/null
+check "/metrics counts the lookups by outcome" \
+    grep -q '^brisvane_lookups_total{outcome="found"} [1-9]' "$work/observed"
+
 echo "== The directory hung, stopped and started again (no restart of the service)"
 kill -STOP "$(cat "$work/slapd/slapd.pid")"
 started_ns=$(date +%s%N)
@@ -198,12 +215,39 @@ slapd_stop "$work/slapd"
 ask "user=alice" -D "$work/headers"
 check "slapd stopped: 503 with Retry-After" \
     test "$status" = 503 -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+check "/readyz with the directory stopped: 503, /healthz still 200" \
+    test "$(observe /readyz)" = 503 -a "$(observe /healthz)" = 200
 slapd_start "$work/slapd" "$ldap_port" || exit 1
 expect_share alice smb://files1.campus.example/homes/alice
 check "the same service process answered" kill -0 "$ldap_pid"
+
+echo "== SIGHUP reads the TLS certificate again; SIGTERM answers what is in flight"
+cp "$work/pki/untrusted-localhost.pem" "$work/served.pem"
+cp "$work/pki/untrusted-localhost.key" "$work/served.key"
+kill -HUP "$ldap_pid"
+for tries in $(seq 50); do
+    grep -q 'certificate and key were read again' "$work/ldap.log" && break
+    sleep 0.1
+done
+ask "user=alice"
+check "after SIGHUP the old CA no longer verifies the service" test "$status" = 000
+ask "user=alice" --cacert "$work/pki/untrusted-ca.pem"
+check "after SIGHUP the new certificate is served" test "$status" = 200
+kill -STOP "$(cat "$work/slapd/slapd.pid")"
+(
+    ask "user=alice" --cacert "$work/pki/untrusted-ca.pem"
+    echo "$status" >"$work/in-flight"
+) &
+asking=$!
+sleep 0.4
 kill -TERM "$ldap_pid"
 wait "$ldap_pid"
-check "SIGTERM stops the service with status 0" test $? = 0
+stopped=$?
+wait "$asking"
+kill -CONT "$(cat "$work/slapd/slapd.pid")"
+check "SIGTERM stops the service with status 0" test "$stopped" = 0
+check "the lookup in flight at SIGTERM was answered (503: the directory hangs)" \
+    test "$(cat "$work/in-flight")" = 503
 
 echo "== The directory over StartTLS and ldaps://: its certificate is always checked"
 # directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory.

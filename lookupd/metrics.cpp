@@ -1,0 +1,87 @@
+#include "lookupd/metrics.h"
+
+#include <array>
+#include <charconv>
+
+namespace brisvane::lookupd {
+
+static_assert(static_cast<std::size_t>(Outcome::kUnavailable) + 1 == kOutcomeCount);
+
+namespace {
+
+std::string Number(double value) {
+    std::array<char, 32> digits{};
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    return {digits.data(), written.ptr};
+}
+
+}  // namespace
+
+void Metrics::Record(Outcome outcome, std::chrono::nanoseconds elapsed) {
+    outcomes_.at(static_cast<std::size_t>(outcome)).fetch_add(1, std::memory_order_relaxed);
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    for (std::size_t i = 0; i < kLatencyBuckets.size(); ++i) {
+        if (seconds <= kLatencyBuckets.at(i)) {
+            buckets_.at(i).fetch_add(1, std::memory_order_relaxed);
+            break;
+        }
+    }
+    count_.fetch_add(1, std::memory_order_relaxed);
+    nanoseconds_.fetch_add(static_cast<std::uint64_t>(elapsed.count()), std::memory_order_relaxed);
+}
+
+Metrics::Snapshot Metrics::Read() const {
+    Snapshot snapshot;
+    for (std::size_t i = 0; i < kOutcomeCount; ++i) {
+        snapshot.outcomes.at(i) = outcomes_.at(i).load(std::memory_order_relaxed);
+    }
+    for (std::size_t i = 0; i < kLatencyBuckets.size(); ++i) {
+        snapshot.buckets.at(i) = buckets_.at(i).load(std::memory_order_relaxed);
+    }
+    snapshot.count = count_.load(std::memory_order_relaxed);
+    snapshot.seconds =
+        static_cast<double>(nanoseconds_.load(std::memory_order_relaxed)) / 1'000'000'000.0;
+    return snapshot;
+}
+
+std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges& gauges) {
+    std::string text =
+        "# HELP brisvane_lookups_total Lookup requests answered, by outcome.\n"
+        "# TYPE brisvane_lookups_total counter\n";
+    for (std::size_t i = 0; i < kOutcomeCount; ++i) {
+        text += "brisvane_lookups_total{outcome=\"" +
+                std::string(OutcomeName(static_cast<Outcome>(i))) + "\"} " +
+                std::to_string(metrics.outcomes.at(i)) + "\n";
+    }
+    text +=
+        "# HELP brisvane_lookup_duration_seconds Time from a request's arrival to its answer.\n"
+        "# TYPE brisvane_lookup_duration_seconds histogram\n";
+    std::uint64_t cumulative = 0;
+    for (std::size_t i = 0; i < kLatencyBuckets.size(); ++i) {
+        cumulative += metrics.buckets.at(i);
+        text += "brisvane_lookup_duration_seconds_bucket{le=\"" + Number(kLatencyBuckets.at(i)) +
+                "\"} " + std::to_string(cumulative) + "\n";
+    }
+    text += "brisvane_lookup_duration_seconds_bucket{le=\"+Inf\"} " +
+            std::to_string(metrics.count) + "\n";
+    text += "brisvane_lookup_duration_seconds_sum " + Number(metrics.seconds) + "\n";
+    text += "brisvane_lookup_duration_seconds_count " + std::to_string(metrics.count) + "\n";
+    text +=
+        "# HELP brisvane_directory_reconnects_total Connections made to the directory.\n"
+        "# TYPE brisvane_directory_reconnects_total counter\n"
+        "brisvane_directory_reconnects_total " +
+        std::to_string(gauges.directoryReconnects) +
+        "\n"
+        "# HELP brisvane_directory_errors_total Directory operations that failed.\n"
+        "# TYPE brisvane_directory_errors_total counter\n"
+        "brisvane_directory_errors_total " +
+        std::to_string(gauges.directoryErrors) +
+        "\n"
+        "# HELP brisvane_open_connections Client connections open now.\n"
+        "# TYPE brisvane_open_connections gauge\n"
+        "brisvane_open_connections " +
+        std::to_string(gauges.openConnections) + "\n";
+    return text;
+}
+
+}  // namespace brisvane::lookupd
