@@ -80,6 +80,7 @@ for i in 1 2; do
     printf '[observe]\naddress = "127.0.0.1:%s"\n' "${observe[i]}" >>"$work/lookupd-$i.toml"
     start_service "$binary" "$work/lookupd-$i.toml" "$work/lookupd-$i.log" "${port[i]}"
     pid_of[i]="$service_pid"
+    disown "$service_pid"  # its kill below is no job notice of the shell's
     pids+=("$service_pid")
 done
 
@@ -193,7 +194,6 @@ alive_before_kill=yes
 for i in 1 2; do kill -0 "${pid_of[i]}" 2>/dev/null || alive_before_kill=""; done
 kill -KILL "${pid_of[1]}"
 kill_ms="$(now_ms)"
-{ wait "${pid_of[1]}"; } 2>/dev/null || true  # without the shell's "Killed"
 events+=("$(at "instance 1 killed (SIGKILL)")")
 
 wait "$wrk_pid" || true
@@ -235,9 +235,14 @@ echo "Soak report: brisvane-lookupd, $duration s at $rate requests/s ($rate_note
 echo "(HTTPS, $workers workers each) behind nginx on slapd with $members members"
 printf '%s\n' "${events[@]}"
 echo "  t=$(((end_ms - start_ms) / 1000))s load stopped"
-echo "Requests: $requests answered; 503: $count_503 (slapd down from t=$(((down_ms - start_ms) / 1000))s" \
-    "to t=$(((up_ms - start_ms) / 1000))s$([ "$count_503" -gt 0 ] &&
-        echo "; the last 503 $(((last_503 - up_ms))) ms after slapd answered again"))"
+last_note=""
+if [ "$count_503" -gt 0 ] && [ "$last_503" -ge "$up_ms" ]; then
+    last_note="; the last 503 $((last_503 - up_ms)) ms after slapd answered again"
+elif [ "$count_503" -gt 0 ]; then
+    last_note="; the last 503 $((up_ms - last_503)) ms before slapd answered our probe again"
+fi
+echo "Requests: $requests answered; 503: $count_503 (slapd down from" \
+    "t=$(((down_ms - start_ms) / 1000))s to t=$(((up_ms - start_ms) / 1000))s$last_note)"
 echo "SIGHUP: instance 1 said: ${hup_said[1]}; instance 2 said: ${hup_said[2]}"
 
 # Memory and descriptors of instance I in [FROM, TO) seconds: "median_rss max_other_fds
