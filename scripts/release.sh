@@ -19,8 +19,9 @@
 #   --timestamp URL  RFC 3161 time-stamp server for both signatures.
 #   --dist DIR       where the files go (default dist), replacing those of an earlier release.
 #   -DNAME=VALUE     organisation settings, passed to cmake, which keeps them in build/release
-#                    for later runs (-UNAME drops one): the program's (BRISVANE_LOOKUP_URL...)
-#                    and the release's (BRISVANE_PUBLISHER...), listed in the README.
+#                    (and build/release-service) for later runs (-UNAME drops one): the
+#                    program's (BRISVANE_LOOKUP_URL...) and the release's (BRISVANE_PUBLISHER...,
+#                    BRISVANE_DEB_MAINTAINER), listed in the README.
 #
 # It refuses (status 2, nothing written) a build whose settings, as build/release will use them,
 # let someone else send the member's password to a server of their own, and one without the
@@ -181,11 +182,11 @@ else
 fi
 
 # The lookup service's Debian package, from a native Release build of its own (the service
-# preset's settings).
+# preset's settings, and the command line's: BRISVANE_DEB_MAINTAINER among them).
 deb_name="brisvane-lookupd_${version}_amd64.deb"
 service_build=build/release-service
 echo "=== Building brisvane-lookupd and packing $deb_name in $service_build"
-if ! { cmake --preset service -B "$service_build" &&
+if ! { cmake --preset service -B "$service_build" "${defines[@]}" &&
     cmake --build "$service_build" --target brisvane-lookupd --parallel 2 &&
     (cd "$service_build" && cpack -B "$work/deb"); } >"$work/service.log" 2>&1; then
     cat "$work/service.log" >&2
@@ -233,8 +234,10 @@ echo "=== Written to $dist/:"
 if [ -z "$pfx" ]; then
     echo "Not signed: pass --pfx FILE (password in BRISVANE_SIGN_PASSWORD) to sign both files."
 fi
-placeholders="$(grep -i placeholder "$build/packaging/release-settings.txt" |
-    sed 's/=.*//; s/^/BRISVANE_/' | paste -sd ' ' || true)"
+placeholders="$({ grep -i placeholder "$build/packaging/release-settings.txt" |
+    sed 's/=.*//; s/^/BRISVANE_/'
+    grep -i '^BRISVANE_DEB_MAINTAINER:STRING=.*placeholder' "$service_build/CMakeCache.txt" 2>/dev/null |
+        sed 's/:.*//'; } | paste -sd ' ' || true)"
 if [ -n "$placeholders" ]; then
     echo "Warning: still placeholders, set with -DNAME=VALUE: $placeholders" >&2
 fi
