@@ -168,18 +168,30 @@ median() {
 }
 
 echo
-echo "Medians of $rounds rounds of ${seconds} s; latency in ms"
-printf '%-12s %-16s %12s %9s %9s\n' connections target requests/s p50 p99
+echo "Medians of $rounds rounds of ${seconds} s; latency in ms; requests/s of the service over" \
+    "the directory's and nginx's"
+printf '%-12s %-16s %12s %9s %9s %10s %10s\n' connections target requests/s p50 p99 \
+    /directory /nginx
 declare -A rps
 for connections in "${connection_counts[@]}"; do
     for target in "${targets[@]}"; do
         rps[$target.$connections]="$(median "$target" "$connections" 3)"
+    done
+    for target in "${targets[@]}"; do
         label="$target"
-        [ "$target" = service ] && label="service (http)"
-        [ "$target" = https ] && label="service (https)"
-        printf '%-12s %-16s %12.0f %9.3f %9.3f\n' "$connections" "$label" \
+        ratios=("" "")
+        case "$target" in
+            service | https)
+                label="service (http)"
+                [ "$target" = https ] && label="service (https)"
+                ratios=($(awk -v s="${rps[$target.$connections]}" \
+                    -v d="${rps[directory.$connections]}" -v n="${rps[nginx.$connections]}" \
+                    'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }'))
+                ;;
+        esac
+        printf '%-12s %-16s %12.0f %9.3f %9.3f %10s %10s\n' "$connections" "$label" \
             "${rps[$target.$connections]}" "$(median "$target" "$connections" 4)" \
-            "$(median "$target" "$connections" 5)"
+            "$(median "$target" "$connections" 5)" "${ratios[0]}" "${ratios[1]}"
     done
 done
 

@@ -140,7 +140,7 @@ probe_status() {
     curl -s -o /dev/null -m 2 -w '%{http_code}' "http://127.0.0.1:$1$2" || true
 }
 # Samples every second, per live instance:
-#   ms instance rss_kib fds client_sockets directory_sockets healthz readyz
+#   ms instance rss_kib fds client_sockets directory_sockets healthz readyz readyz_answered_ms
 sampler() {
     local i pid fds clients directory
     while kill -0 "$wrk_pid" 2>/dev/null; do
@@ -152,7 +152,8 @@ sampler() {
             directory="$(ss -Htanp "dport = :$ldap_port" 2>/dev/null | grep -c "pid=$pid," ||
                 true)"
             echo "$(now_ms) $i $(rss_kib "$pid") $fds $clients $directory" \
-                "$(probe_status "${observe[i]}" /healthz) $(probe_status "${observe[i]}" /readyz)"
+                "$(probe_status "${observe[i]}" /healthz) $(probe_status "${observe[i]}" /readyz)" \
+                "$(now_ms)"
         done
         sleep 1
     done
@@ -175,6 +176,7 @@ alive_before_outage=yes
 for i in 1 2; do kill -0 "${pid_of[i]}" 2>/dev/null || alive_before_outage=""; done
 down_ms="$(now_ms)"
 slapd_stop "$work/slapd"
+gone_ms="$(now_ms)"
 events+=("$(at "slapd stopped")")
 wait_until $((at_stop + outage))
 directory_restart "$work/slapd" "$ldap_port"
@@ -294,7 +296,10 @@ elif [ "$count_503" = 0 ]; then
 else
     check FAIL "$outside answers 503 outside slapd's outage"
 fi
-rss_limit=$((first_window[0] + first_window[0] / 10 + 1024))
+# SIGHUP starts a new server with the certificate read again: that costs about 2 MiB once,
+# after which RSS stays flat (120 SIGHUPs more: +4 KiB). A leak per lookup shows on top of it:
+# the half of the run between the two windows is some 500,000 lookups per instance.
+rss_limit=$((first_window[0] + first_window[0] / 10 + 3072))
 if [ "${first_window[4]}" -gt 0 ] && [ "${second_window[4]}" -gt 0 ] &&
     [ "${second_window[0]}" -le "$rss_limit" ]; then
     check OK "memory flat: ${first_window[0]} KiB before the outage, ${second_window[0]} KiB" \
@@ -317,9 +322,11 @@ if [ "$health_served" -eq 0 ]; then
         "answer on the [observe] address): not checked"
 else
     healthz_bad="$(awk '$7 != 200' "$work/health" | wc -l)"
-    readyz_bad="$(awk -v a="$down_ms" -v b="$window_end" -v u="$up_ms" '
+    # /readyz was asked between $9 - 2 s (curl's time-out) and $9: 503 is wrong when that was
+    # wholly outside the outage and its grace, 200 when slapd was gone all along.
+    readyz_bad="$(awk -v a="$down_ms" -v g="$gone_ms" -v b="$window_end" -v u="$up_ms" '
         ($8 != 200 && $8 != 503) ||
-        ($8 == 503 && ($1 < a || $1 > b)) || ($8 == 200 && $1 > a + 1000 && $1 < u)' \
+        ($8 == 503 && ($9 < a || $9 - 2000 > b)) || ($8 == 200 && $9 - 2000 > g && $9 < u)' \
         "$work/health" | wc -l)"
     if [ "$healthz_bad" = 0 ] && [ "$readyz_bad" = 0 ]; then
         check OK "/healthz 200 throughout; /readyz 503 while slapd was down, 200 otherwise"
