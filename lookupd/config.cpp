@@ -263,6 +263,9 @@ DirectoryConfig ReadDirectory(Section& section) {
         directory.timeout = *timeout;
     }
     if (auto caFile = section.String("ca_file")) {
+        if (caFile->empty()) {
+            section.Fail("ca_file", "must name a PEM file of CA certificates");
+        }
         directory.caFile = *caFile;
     }
     if (auto retryAfter = section.Duration("retry_after")) {

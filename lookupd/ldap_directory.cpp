@@ -64,7 +64,6 @@ class LdapDirectory::Lease {
 LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections)
     : config_(std::move(config)), bindPassword_(std::move(bindPassword)) {
     for (const std::string& url : config_.urls) {
-        urls_ += (urls_.empty() ? "" : " ") + url;
         usesTls_ = usesTls_ || url.starts_with("ldaps://");
     }
     usesTls_ = usesTls_ || config_.startTls;
@@ -72,8 +71,32 @@ LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, u
 }
 
 LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error) {
+    // Each URL in turn gets an equal share of the time left, so that a replica that hangs
+    // (or drops packets) leaves time for the next one.
+    error.clear();
+    const std::size_t count = config_.urls.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto share = (deadline - Clock::now()) / static_cast<int>(count - i);
+        if (share <= Clock::duration::zero()) {
+            break;
+        }
+        std::string failure;
+        LdapHandle ld = ConnectTo(config_.urls[i], Clock::now() + share, failure);
+        if (ld) {
+            return ld;
+        }
+        error += (error.empty() ? "" : "; ") + config_.urls[i] + ": " + failure;
+    }
+    if (error.empty()) {
+        error = "no time left to connect";
+    }
+    return nullptr;
+}
+
+LdapHandle LdapDirectory::ConnectTo(const std::string& url, Clock::time_point deadline,
+                                    std::string& error) {
     LDAP* raw = nullptr;
-    int rc = ldap_initialize(&raw, urls_.c_str());
+    int rc = ldap_initialize(&raw, url.c_str());
     LdapHandle ld(raw);
     if (rc != LDAP_SUCCESS) {
         error = "ldap_initialize: " + std::string(ldap_err2string(rc));

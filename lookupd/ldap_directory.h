@@ -54,13 +54,14 @@ class LdapDirectory final : public MemberSource {
     class Lease;
     struct Attempt;
 
+    // A connection to the first URL that answers, bound; nullptr and `error` when none does.
     LdapHandle Connect(Clock::time_point deadline, std::string& error);
+    LdapHandle ConnectTo(const std::string& url, Clock::time_point deadline, std::string& error);
     MemberAnswer Search(LDAP* ld, std::string_view username, Clock::time_point deadline,
                         int& resultCode);
 
     DirectoryConfig config_;
     std::string bindPassword_;
-    std::string urls_;  // the URLs, space-separated, as ldap_initialize takes them
     bool usesTls_ = false;
 
     std::mutex mutex_;

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private OpenLDAP server for tests and the demo; sourced by the scripts that need one.
 #
 #   slapd_start DIR PORT LDIF...   configuration and mdb database in DIR (suffix
@@ -27,6 +28,7 @@ include $schema/inetorgperson.schema
 include $schema/nis.schema
 pidfile $dir/slapd.pid
 argsfile $dir/slapd.args
+loglevel none
 modulepath /usr/lib/ldap
 moduleload back_mdb
 database mdb
@@ -60,8 +62,8 @@ CONF
         cat "$dir/slapd.log" >&2
         return 1
     }
-    local tries
-    for tries in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         if [ -s "$dir/slapd.pid" ] && ldapsearch -x -H "ldap://127.0.0.1:$port/" -o nettimeout=1 \
             -b "dc=campus,dc=example" -s base "(objectClass=*)" dn >/dev/null 2>&1; then
             return 0
@@ -78,8 +80,8 @@ slapd_stop() {
     [ -s "$dir/slapd.pid" ] || return 0
     pid="$(cat "$dir/slapd.pid")"
     kill "$pid" 2>/dev/null || true
-    local tries
-    for tries in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A throwaway public-key infrastructure for tests and the demo; sourced by the scripts that
 # need one. Needs certtool (gnutls-bin).
 #
@@ -60,17 +61,19 @@ TMPL
 make_test_pki() {
     local dir="$1"
     mkdir -p "$dir"
-    _test_pki_ca "$dir" ca "Brisvane Test CA" &&
-        certtool --certificate-info --infile "$dir/ca.pem" --outder --outfile "$dir/ca.der" \
-            >/dev/null 2>&1 &&
-        _test_pki_server "$dir" localhost localhost ca &&
-        _test_pki_server "$dir" otherhost wrong-host.example ca &&
-        _test_pki_server "$dir" directory 127.0.0.1 ca &&
-        _test_pki_ca "$dir" untrusted-ca "Brisvane Untrusted Test CA" &&
-        _test_pki_server "$dir" untrusted-localhost localhost untrusted-ca &&
-        rm -f "$dir"/*.tmpl &&
-        chmod 600 "$dir"/*.key || {
+    if ! {
+        _test_pki_ca "$dir" ca "Brisvane Test CA" &&
+            certtool --certificate-info --infile "$dir/ca.pem" --outder --outfile "$dir/ca.der" \
+                >/dev/null 2>&1 &&
+            _test_pki_server "$dir" localhost localhost ca &&
+            _test_pki_server "$dir" otherhost wrong-host.example ca &&
+            _test_pki_server "$dir" directory 127.0.0.1 ca &&
+            _test_pki_ca "$dir" untrusted-ca "Brisvane Untrusted Test CA" &&
+            _test_pki_server "$dir" untrusted-localhost localhost untrusted-ca &&
+            rm -f "$dir"/*.tmpl &&
+            chmod 600 "$dir"/*.key
+    }; then
         echo "test-pki.sh: making the test certificates in $dir failed" >&2
         return 1
-    }
+    fi
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace brisvane::lookupd {
@@ -142,6 +144,8 @@ TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
          "[directory] timeout: \"3 s\" is not a duration"},
         {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nstart_tls = \"yes\"\n",
          "[directory] start_tls: expected true or false"},
+        {"[directory]\nurls = [\"ldaps://dc1\"]\nbase_dn = \"dc=x\"\nca_file = \"\"\n",
+         "[directory] ca_file"},
         {"[members]\nfile = \"/m.tsv\"\n" + directory, "either [directory] (LDAP) or [members]"},
         {"[log]\nusernames = true\n", "either [directory] (LDAP) or [members]"},
         {"[members]\n", "[members] file: missing"},
@@ -180,6 +184,25 @@ TEST(ConfigTest, DurationsAreWholeNumbersWithAUnit) {
     for (const Case& c : cases) {
         EXPECT_EQ(ParseDuration(c.text), c.duration) << c.text;
     }
+}
+
+// The example shipped beside the service is a valid configuration.
+TEST(ConfigTest, TheExampleFileIsValid) {
+    std::ifstream file(BRISVANE_LOOKUPD_EXAMPLE_CONFIG, std::ios::binary);
+    ASSERT_TRUE(file) << BRISVANE_LOOKUPD_EXAMPLE_CONFIG;
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const Config config = ParseConfig(text, "lookupd.toml");
+    ASSERT_TRUE(config.directory);
+    EXPECT_EQ(config.directory->urls.size(), 2U);
+    EXPECT_EQ(config.listen.tlsKey, "${CREDENTIALS_DIRECTORY}/tls-key");
+}
+
+TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
+    const Config config =
+        ParseConfig("[members]\nfile = \"/m.tsv\"\n[observe]\naddress = \":9180\"\n", "x.toml");
+    EXPECT_EQ(config.observe.address, "127.0.0.1:9180");
+    EXPECT_TRUE(ParseConfig("[members]\nfile = \"/m.tsv\"\n", "x.toml").observe.address.empty());
 }
 
 TEST(ConfigTest, CredentialPathsComeFromSystemd) {

@@ -19,7 +19,9 @@ cleanup() {
         { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
     done
     kill -CONT "$(cat "$work/slapd/slapd.pid" 2>/dev/null)" 2>/dev/null
+    kill -CONT "$(cat "$work/replica/slapd.pid" 2>/dev/null)" 2>/dev/null
     slapd_stop "$work/slapd"
+    slapd_stop "$work/replica"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,26 +42,33 @@ make_test_pki "$work/pki" || exit 1
 # slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
 # 127.0.0.1: a random port is tried, and another if it was taken.
 export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
-for attempt in 1 2 3 4 5; do
-    ldap_port=$((20000 + RANDOM % 40000))
-    export SLAPD_LDAPS_PORT=$((ldap_port + 1))
-    slapd_start "$work/slapd" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null \
-        && break
-    rm -rf "$work/slapd"
-    ldap_port=""
-done
-[ -n "$ldap_port" ] || { echo "cannot start slapd"; exit 1; }
+# start_directory DIR: sets $ldap_port (and SLAPD_LDAPS_PORT, the next one).
+start_directory() {
+    local _
+    for _ in 1 2 3 4 5; do
+        ldap_port=$((20000 + RANDOM % 40000))
+        export SLAPD_LDAPS_PORT=$((ldap_port + 1))
+        slapd_start "$1" "$ldap_port" "$root/standins/directory/test-members.ldif" 2>/dev/null &&
+            return 0
+        rm -rf "$1"
+    done
+    echo "cannot start slapd"
+    exit 1
+}
+start_directory "$work/replica"
+replica_port=$ldap_port
+start_directory "$work/slapd"
 printf 'lookup-secret\n' >"$work/bind-password"
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
-# it listens, sets $port and records its pid; its log is $work/NAME.log.
+# it listens, sets $port (and $observe_port) and $service_pid; its log is $work/NAME.log.
 start_service() {
     local name="$1" config="$2"
     "$binary" --config "$config" >"$work/$name.log" 2>&1 &
     service_pids+=("$!")
-    eval "${name}_pid=$!"
-    local tries
-    for tries in $(seq 100); do
+    service_pid=$!
+    local _
+    for _ in $(seq 100); do
         port="$(sed -n 's|^listening on https\{0,1\}://[^ ]*:\([0-9]*\)/.*|\1|p' "$work/$name.log")"
         observe_port="$(sed -n 's|^health and metrics on http://[^ ]*:\([0-9]*\) .*|\1|p' \
             "$work/$name.log")"
@@ -136,6 +145,7 @@ check "--check-config accepts the configuration" "$binary" --config "$work/direc
     --check-config
 scheme=https
 start_service ldap "$work/directory.toml"
+ldap_pid=$service_pid
 expect_share alice smb://files1.campus.example/homes/alice
 expect_share 'j%C3%BCrgen' smb://files2.campus.example/homes/juergen
 expect_share carol 'smb://files1.campus.example/carol$'
@@ -225,7 +235,7 @@ echo "== SIGHUP reads the TLS certificate again; SIGTERM answers what is in flig
 cp "$work/pki/untrusted-localhost.pem" "$work/served.pem"
 cp "$work/pki/untrusted-localhost.key" "$work/served.key"
 kill -HUP "$ldap_pid"
-for tries in $(seq 50); do
+for _ in $(seq 50); do
     grep -q 'certificate and key were read again' "$work/ldap.log" && break
     sleep 0.1
 done
@@ -283,6 +293,16 @@ for name in untrusted wronghost; do
     check "$name: 503, the directory's certificate refused" test "$status" = 503
 done
 
+echo "== A replica that hangs, first in the list: the next one answers within the time-out"
+kill -STOP "$(cat "$work/replica/slapd.pid")"
+directory_config hungfirst "ldap://127.0.0.1:$replica_port" "$work/pki/ca.pem"
+sed -i "s|^urls = .*|urls = [\"ldap://127.0.0.1:$replica_port\", \"ldap://127.0.0.1:$ldap_port\"]|" \
+    "$work/hungfirst.toml"
+start_service hungfirst "$work/hungfirst.toml"
+ask "user=alice"
+check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
+kill -CONT "$(cat "$work/replica/slapd.pid")"
+
 echo "== The members file over plain HTTP, read again when it changes"
 printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \
     >"$work/members.tsv"
@@ -318,7 +338,7 @@ file = "$work/members.tsv"
 TOML
 start_service rate "$work/rate.toml"
 codes=""
-for i in 1 2 3; do
+for _ in 1 2 3; do
     ask "user=bob" -D "$work/headers"
     codes="$codes$status "
 done
