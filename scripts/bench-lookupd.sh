@@ -184,9 +184,9 @@ for connections in "${connection_counts[@]}"; do
             service | https)
                 label="service (http)"
                 [ "$target" = https ] && label="service (https)"
-                ratios=($(awk -v s="${rps[$target.$connections]}" \
+                read -ra ratios <<<"$(awk -v s="${rps[$target.$connections]}" \
                     -v d="${rps[directory.$connections]}" -v n="${rps[nginx.$connections]}" \
-                    'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }'))
+                    'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }')"
                 ;;
         esac
         printf '%-12s %-16s %12.0f %9.3f %9.3f %10s %10s\n' "$connections" "$label" \

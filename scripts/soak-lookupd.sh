@@ -147,7 +147,7 @@ sampler() {
         for i in 1 2; do
             pid="${pid_of[i]}"
             grep -q '^VmRSS' "/proc/$pid/status" 2>/dev/null || continue  # gone, or a zombie
-            fds="$(ls "/proc/$pid/fd" 2>/dev/null | wc -l)"
+            fds="$(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)"
             clients="$(ss -Htanp "sport = :${port[i]}" 2>/dev/null | grep -c "pid=$pid," || true)"
             directory="$(ss -Htanp "dport = :$ldap_port" 2>/dev/null | grep -c "pid=$pid," ||
                 true)"
@@ -265,9 +265,9 @@ window() {
                    max_dir, n
         }' "$work/samples"
 }
-first_window=($(window 2 $((duration * 2 / 10)) "$at_stop"))
-second_window=($(window 2 $((duration * 7 / 10)) "$at_kill"))
-end_window=($(window 2 $((duration * 9 / 10)) $((duration + 5))))
+read -ra first_window <<<"$(window 2 $((duration * 2 / 10)) "$at_stop")"
+read -ra second_window <<<"$(window 2 $((duration * 7 / 10)) "$at_kill")"
+read -ra end_window <<<"$(window 2 $((duration * 9 / 10)) $((duration + 5)))"
 echo "Instance 2: memory $((first_window[0] / 1024)) MiB before the outage," \
     "$((second_window[0] / 1024)) MiB before the kill, $((end_window[0] / 1024)) MiB at the end" \
     "(with all the load); descriptors besides connections ${first_window[2]} → ${end_window[2]};" \
@@ -286,8 +286,8 @@ fi
 if [ "$socket_errors" = 0 ] && [ -z "$others" ]; then
     check OK "every request answered: no socket error or time-out, only 200 and 503"
 else
-    check FAIL "requests without an answer: $(sed 's/.*errors=[0-9]* non200=[0-9]* //' \
-        <<<"$result"); other statuses: ${others:-none}"
+    check FAIL "requests without an answer: connect=${result#* connect=};" \
+        "other statuses: ${others:-none}"
 fi
 if [ "$outside" = 0 ] && [ "$count_503" -gt 0 ]; then
     check OK "503 only while slapd was down (and within $((grace_ms / 1000)) s of its return)"

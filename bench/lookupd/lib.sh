@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the lookup service's benchmark and soak share; sourced by scripts/bench-lookupd.sh and
 # scripts/soak-lookupd.sh after scripts/lib/slapd.sh. Everything runs as the calling user, on
 # 127.0.0.1, with its files in the caller's work folder: never the system's nginx or slapd.
@@ -74,13 +75,13 @@ directory_start() {
 }
 
 directory_restart() {
-    local dir="$1" port="$2" tries
+    local dir="$1" port="$2"
     /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" >>"$dir/slapd.log" 2>&1 || {
         echo "slapd did not start:" >&2
         cat "$dir/slapd.log" >&2
         return 1
     }
-    for tries in $(seq 100); do
+    for _ in $(seq 100); do
         if [ -s "$dir/slapd.pid" ] && ldapsearch -x -H "ldap://127.0.0.1:$port/" -o nettimeout=1 \
             -b "dc=campus,dc=example" -s base "(objectClass=*)" dn >/dev/null 2>&1; then
             return 0
@@ -124,8 +125,7 @@ start_service() {
     local binary="$1" config="$2" log="$3" port="$4"
     "$binary" --config "$config" >"$log" 2>&1 &
     service_pid=$!
-    local tries
-    for tries in $(seq 100); do
+    for _ in $(seq 100); do
         if ! kill -0 "$service_pid" 2>/dev/null; then
             echo "brisvane-lookupd did not start:" >&2
             cat "$log" >&2
@@ -150,8 +150,7 @@ start_nginx() {
     nginx -p "$dir" -c "$config" -e "$dir/logs/error.log" -g 'daemon off;' \
         >"$dir/logs/stdout.log" 2>&1 &
     nginx_pid=$!
-    local tries
-    for tries in $(seq 100); do
+    for _ in $(seq 100); do
         if ! kill -0 "$nginx_pid" 2>/dev/null; then
             echo "nginx did not start:" >&2
             cat "$dir/logs/stdout.log" "$dir/logs/error.log" >&2 2>/dev/null
@@ -190,9 +189,9 @@ CONF
 
 # Stops a process of ours by its pid and waits for it (TERM, then KILL after 10 s).
 stop_pid() {
-    local pid="$1" tries
+    local pid="$1"
     kill "$pid" 2>/dev/null || return 0
-    for tries in $(seq 100); do
+    for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
