@@ -3,7 +3,10 @@
 # or Ubuntu machine, installing what is missing. Writes to dist/ (or --dist DIR):
 #   brisvane.exe                 MinSizeRel, as `cmake --preset windows` builds it
 #   Brisvane-<version>-x64.msi   per-machine install into Program Files, made with wixl
-#   SHA256SUMS                   of both
+#   brisvane-lookupd_<version>_amd64.deb
+#                                the organisation's share lookup service for Debian (CPack,
+#                                packaging/debian/), built natively in build/release-service
+#   SHA256SUMS                   of all three
 #   winget/                      version, installer and default-locale manifests for the MSI
 # With --pfx, both files are Authenticode-signed (SHA-256) with osslsigncode: the program before
 # it goes into the MSI, then the MSI; the sums and the winget hash are of the signed files.
@@ -16,8 +19,9 @@
 #   --timestamp URL  RFC 3161 time-stamp server for both signatures.
 #   --dist DIR       where the files go (default dist), replacing those of an earlier release.
 #   -DNAME=VALUE     organisation settings, passed to cmake, which keeps them in build/release
-#                    for later runs (-UNAME drops one): the program's (BRISVANE_LOOKUP_URL...)
-#                    and the release's (BRISVANE_PUBLISHER...), listed in the README.
+#                    (and build/release-service) for later runs (-UNAME drops one): the
+#                    program's (BRISVANE_LOOKUP_URL...) and the release's (BRISVANE_PUBLISHER...,
+#                    BRISVANE_DEB_MAINTAINER), listed in the README.
 #
 # It refuses (status 2, nothing written) a build whose settings, as build/release will use them,
 # let someone else send the member's password to a server of their own, and one without the
@@ -66,7 +70,9 @@ if [ -n "$pfx" ] && [ ! -r "$pfx" ]; then
     exit 1
 fi
 
-ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode
+ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode \
+    build-essential pkg-config dpkg-dev libmicrohttpd-dev libldap-dev libtomlplusplus-dev \
+    libcli11-dev
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -175,10 +181,23 @@ else
     mv "$work/unsigned.msi" "$msi"
 fi
 
-rm -rf "$dist/winget" "$dist/brisvane.exe" "$dist"/Brisvane-*-x64.msi "$dist/SHA256SUMS"
+# The lookup service's Debian package, from a native Release build of its own (the service
+# preset's settings, and the command line's: BRISVANE_DEB_MAINTAINER among them).
+deb_name="brisvane-lookupd_${version}_amd64.deb"
+service_build=build/release-service
+echo "=== Building brisvane-lookupd and packing $deb_name in $service_build"
+if ! { cmake --preset service -B "$service_build" "${defines[@]}" &&
+    cmake --build "$service_build" --target brisvane-lookupd --parallel 2 &&
+    (cd "$service_build" && cpack -B "$work/deb"); } >"$work/service.log" 2>&1; then
+    cat "$work/service.log" >&2
+    exit 1
+fi
+
+rm -rf "$dist/winget" "$dist/brisvane.exe" "$dist"/Brisvane-*-x64.msi \
+    "$dist"/brisvane-lookupd_*_amd64.deb "$dist/SHA256SUMS"
 mkdir -p "$dist/winget"
-cp "$program" "$msi" "$dist/"
-(cd "$dist" && sha256sum brisvane.exe "$msi_name" >SHA256SUMS)
+cp "$program" "$msi" "$work/deb/$deb_name" "$dist/"
+(cd "$dist" && sha256sum brisvane.exe "$msi_name" "$deb_name" >SHA256SUMS)
 
 # The winget manifests, from the templates in packaging/winget/. Every value goes in as a YAML
 # single-quoted scalar, in which only the quote itself needs doubling.
@@ -211,12 +230,14 @@ for kind in version installer locale.en-US; do
 done
 
 echo "=== Written to $dist/:"
-(cd "$dist" && ls -l brisvane.exe "$msi_name" SHA256SUMS winget/*)
+(cd "$dist" && ls -l brisvane.exe "$msi_name" "$deb_name" SHA256SUMS winget/*)
 if [ -z "$pfx" ]; then
     echo "Not signed: pass --pfx FILE (password in BRISVANE_SIGN_PASSWORD) to sign both files."
 fi
-placeholders="$(grep -i placeholder "$build/packaging/release-settings.txt" |
-    sed 's/=.*//; s/^/BRISVANE_/' | paste -sd ' ' || true)"
+placeholders="$({ grep -i placeholder "$build/packaging/release-settings.txt" |
+    sed 's/=.*//; s/^/BRISVANE_/'
+    grep -i '^BRISVANE_DEB_MAINTAINER:STRING=.*placeholder' "$service_build/CMakeCache.txt" 2>/dev/null |
+        sed 's/:.*//'; } | paste -sd ' ' || true)"
 if [ -n "$placeholders" ]; then
     echo "Warning: still placeholders, set with -DNAME=VALUE: $placeholders" >&2
 fi

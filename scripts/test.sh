@@ -3,7 +3,8 @@
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 # clang-tidy on the core, the Windows build (mingw-w64) with its tests under Wine in a
 # private prefix and display (the end-to-end tests of brisvane.exe among them), the other builds
-# the README names (scripts/builds.sh), and a short run of every fuzz target. Warnings are errors
+# the README names (scripts/builds.sh), the lookup service's Debian package (installed and
+# purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target. Warnings are errors
 # in all of them. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +40,10 @@ scripts/builds.sh
 
 step "Release: scripts/release.sh unsigned and signed, the MSI installed and removed under Wine"
 packaging/tests/test-release.sh
+
+step "The lookup service: its Debian package installed, checked and purged; a 30 s soak"
+packaging/debian/test-deb.sh
+scripts/soak-lookupd.sh 30
 
 step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 45 s per target)"
 scripts/fuzz.sh 45

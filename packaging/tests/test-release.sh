@@ -56,7 +56,8 @@ check_dist() {
     [ "$version" = "$(sed -n 's/^VERSION=//p' build/release/packaging/release-settings.txt)" ] ||
         fail "$dist: the MSI's name does not carry the project's version"
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$dist: SHA256SUMS does not match"
-    grep -q ' brisvane.exe$' "$dist/SHA256SUMS" && grep -q " $msi\$" "$dist/SHA256SUMS" ||
+    grep -q ' brisvane.exe$' "$dist/SHA256SUMS" && grep -q " $msi\$" "$dist/SHA256SUMS" &&
+        grep -q " brisvane-lookupd_${version}_amd64.deb\$" "$dist/SHA256SUMS" ||
         fail "$dist: SHA256SUMS misses a file"
 
     local properties
@@ -103,7 +104,7 @@ cp scripts/lib/packages.sh "$tree/scripts/lib/"
 cp packaging/brisvane.wxs "$tree/packaging/"
 cp packaging/winget/*.yaml.in "$tree/packaging/winget/"
 cp window/resources/brisvane.ico "$tree/window/resources/"
-for tool in dpkg-query sudo apt-get cmake wixl msiinfo osslsigncode; do
+for tool in dpkg-query sudo apt-get cmake cpack wixl msiinfo osslsigncode; do
     ln -s "$PWD/packaging/tests/tool_stub.sh" "$tree/stubs/$tool"
 done
 printf '%s' "$password" >"$tree/stubs/expected-password"

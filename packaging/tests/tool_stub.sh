@@ -51,6 +51,10 @@ SHORT_FILE_SERVERS=
 EOF
         fi
         ;;
+    cpack)
+        mkdir -p "$(option -B "$@")"
+        echo package >"$(option -B "$@")/brisvane-lookupd_0.9.0_amd64.deb"
+        ;;
     wixl) echo package >"$(option -o "$@")" ;;
     msiinfo)
         printf 'ProductCode\t{5B0E2C0D-1A2B-4C3D-8E4F-001122334455}\r\n'

@@ -1,0 +1,226 @@
+# shellcheck shell=bash
+# What the lookup service's benchmark and soak share; sourced by scripts/bench-lookupd.sh and
+# scripts/soak-lookupd.sh after scripts/lib/slapd.sh. Everything runs as the calling user, on
+# 127.0.0.1, with its files in the caller's work folder: never the system's nginx or slapd.
+
+LOOKUP_PATH=/cs/servers/serversearch.asp
+LOOKUP_BIND_DN="cn=brisvane-lookup,ou=services,dc=campus,dc=example"
+bench_lookupd_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# A TCP port on 127.0.0.1 that nothing listens on now.
+free_port() {
+    local port
+    while :; do
+        port=$((20000 + RANDOM % 40000))
+        if ! ss -Htln "sport = :$port" | grep -q .; then
+            echo "$port"
+            return
+        fi
+    done
+}
+
+# The directory of the benchmark: the service account of scripts/lib/slapd.sh and members
+# m00001..mNNNNN, each with a home share on files1.campus.example.
+members_ldif() {
+    local count="$1"
+    cat <<'LDIF'
+dn: dc=campus,dc=example
+objectClass: dcObject
+objectClass: organization
+dc: campus
+o: Campus
+
+dn: ou=services,dc=campus,dc=example
+objectClass: organizationalUnit
+ou: services
+
+dn: ou=people,dc=campus,dc=example
+objectClass: organizationalUnit
+ou: people
+
+dn: cn=brisvane-lookup,ou=services,dc=campus,dc=example
+objectClass: organizationalRole
+objectClass: simpleSecurityObject
+cn: brisvane-lookup
+userPassword: lookup-secret
+
+LDIF
+    seq -f '%05g' 1 "$count" | awk '{
+        printf "dn: uid=m%s,ou=people,dc=campus,dc=example\n", $1
+        printf "objectClass: inetOrgPerson\nobjectClass: posixAccount\n"
+        printf "uid: m%s\ncn: Member %s\nsn: Member\n", $1, $1
+        printf "uidNumber: %d\ngidNumber: 10000\n", 20000 + $1
+        printf "homeDirectory: \\\\files1.campus.example\\homes\\m%s\n\n", $1
+    }'
+}
+
+# The directory of these scripts: scripts/lib/slapd.sh's, with the objectClass index that any
+# production directory has (without it, slapd reads every entry below the base for each
+# search, to look for referrals).
+#   directory_start DIR PORT LDIF...   as slapd_start
+#   directory_restart DIR PORT         starts the same directory again after slapd_stop
+directory_start() {
+    local dir="$1" port="$2"
+    slapd_start "$@" || return 1
+    if ! grep -q '^index objectClass' "$dir/slapd.conf"; then
+        slapd_stop "$dir"
+        sed -i 's/^index uid eq$/&\nindex objectClass eq/' "$dir/slapd.conf"
+        /usr/sbin/slapindex -q -f "$dir/slapd.conf" objectClass >>"$dir/slapadd.log" 2>&1 || {
+            echo "slapindex failed:" >&2
+            cat "$dir/slapadd.log" >&2
+            return 1
+        }
+        directory_restart "$dir" "$port"
+    fi
+}
+
+directory_restart() {
+    local dir="$1" port="$2"
+    /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" >>"$dir/slapd.log" 2>&1 || {
+        echo "slapd did not start:" >&2
+        cat "$dir/slapd.log" >&2
+        return 1
+    }
+    for _ in $(seq 100); do
+        if [ -s "$dir/slapd.pid" ] && ldapsearch -x -H "ldap://127.0.0.1:$port/" -o nettimeout=1 \
+            -b "dc=campus,dc=example" -s base "(objectClass=*)" dn >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "slapd on port $port did not answer within 10 s" >&2
+    return 1
+}
+
+# The service's configuration on the directory at ldap://127.0.0.1:LDAP_PORT:
+#   service_config FILE ADDRESS LDAP_PORT PASSWORD_FILE [CERT KEY]
+# No cap per client address: the load comes from one address (wrk or the balancer).
+service_config() {
+    local file="$1" address="$2" ldap_port="$3" password_file="$4" cert="${5:-}" key="${6:-}"
+    {
+        echo "[listen]"
+        echo "address = \"$address\""
+        echo "path = \"$LOOKUP_PATH\""
+        if [ -n "$cert" ]; then
+            echo "tls_certificate = \"$cert\""
+            echo "tls_key = \"$key\""
+        fi
+        echo "[limits]"
+        echo "connections_per_address = 0"
+        echo "[directory]"
+        echo "urls = [\"ldap://127.0.0.1:$ldap_port\"]"
+        echo "bind_dn = \"$LOOKUP_BIND_DN\""
+        echo "bind_password_file = \"$password_file\""
+        echo "base_dn = \"ou=people,dc=campus,dc=example\""
+        echo "filter = \"(uid=%s)\""
+        echo "[organisation]"
+        echo "file_servers = [\".campus.example\"]"
+    } >"$file"
+}
+
+# Starts the service in the background with CONFIG, its output in LOG; the pid in
+# $service_pid. Returns once the port accepts connections.
+#   start_service BINARY CONFIG LOG PORT
+start_service() {
+    local binary="$1" config="$2" log="$3" port="$4"
+    "$binary" --config "$config" >"$log" 2>&1 &
+    service_pid=$!
+    for _ in $(seq 100); do
+        if ! kill -0 "$service_pid" 2>/dev/null; then
+            echo "brisvane-lookupd did not start:" >&2
+            cat "$log" >&2
+            return 1
+        fi
+        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "brisvane-lookupd did not listen on port $port within 10 s" >&2
+    return 1
+}
+
+# Starts nginx in the foreground of a background job with the configuration CONFIG (whose
+# pid, error log and temporary folders are under DIR); the pid in $nginx_pid. Returns once PORT
+# accepts connections.
+#   start_nginx DIR CONFIG PORT
+start_nginx() {
+    local dir="$1" config="$2" port="$3"
+    mkdir -p "$dir/logs" "$dir/temp"
+    nginx -p "$dir" -c "$config" -e "$dir/logs/error.log" -g 'daemon off;' \
+        >"$dir/logs/stdout.log" 2>&1 &
+    nginx_pid=$!
+    for _ in $(seq 100); do
+        if ! kill -0 "$nginx_pid" 2>/dev/null; then
+            echo "nginx did not start:" >&2
+            cat "$dir/logs/stdout.log" "$dir/logs/error.log" >&2 2>/dev/null
+            return 1
+        fi
+        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "nginx did not listen on port $port within 10 s" >&2
+    return 1
+}
+
+# The settings every private nginx of these scripts shares: its files under its prefix, no
+# access log, as many workers as cores.
+nginx_common_config() {
+    cat <<'CONF'
+worker_processes auto;
+pid nginx.pid;
+events { worker_connections 1024; }
+CONF
+}
+
+nginx_http_common_config() {
+    cat <<'CONF'
+    access_log off;
+    client_body_temp_path temp/client;
+    proxy_temp_path temp/proxy;
+    fastcgi_temp_path temp/fastcgi;
+    uwsgi_temp_path temp/uwsgi;
+    scgi_temp_path temp/scgi;
+    keepalive_requests 1000000;
+CONF
+}
+
+# Stops a process of ours by its pid and waits for it (TERM, then KILL after 10 s).
+stop_pid() {
+    local pid="$1"
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# Resident memory of a process, in KiB.
+rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+
+# Runs wrk with lookup.lua: run_wrk URL CONNECTIONS DURATION [ENV=VALUE...]; prints the script's
+# "result ..." line (status 1 without one).
+run_wrk() {
+    local url="$1" connections="$2" duration="$3"
+    shift 3
+    local threads=2
+    if [ "$connections" -lt 2 ]; then
+        threads=1
+    fi
+    local output
+    output="$(env LOOKUP_PATH="$LOOKUP_PATH" LOOKUP_THREADS="$threads" "$@" \
+        wrk -t "$threads" -c "$connections" -d "$duration" --timeout 10s \
+        -s "$bench_lookupd_dir/lookup.lua" "$url" 2>&1)" || true
+    if ! grep '^result ' <<<"$output"; then
+        echo "wrk gave no result:" >&2
+        echo "$output" >&2
+        return 1
+    fi
+}
+
+# A field of a "result ..." line: field LINE NAME.
+field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<" $1"; }

@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# Measures brisvane-lookupd next to what limits it, on this machine, with wrk sending the
+# client's own request (POST, form content type, user=<name>) for members drawn at random from
+# a directory of 10,000:
+#   service          brisvane-lookupd over HTTP on slapd
+#   directory        the same searches straight to slapd (bench/lookupd/ldap_search_bench.cpp),
+#                    the ceiling of a service that sends one search per lookup
+#   nginx            nginx serving a static page of the same size as the service's answer
+#   service (https)  brisvane-lookupd over TLS, keep-alive
+# at 1, 16 and 64 connections, each figure the median of ROUNDS interleaved rounds of SECONDS
+# each. Then the service's resident memory after 100,000 and 1,000,000 requests (a fresh
+# instance, 16 connections). slapd and nginx run from private configurations in a temporary
+# folder on 127.0.0.1, never the system's instances.
+#
+#   scripts/bench-lookupd.sh [--rounds N] [--seconds S] [--no-memory]
+#
+# The output ends with one line per connection count, for other tools to read:
+#   connections 16: service 1234/s directory 1500/s nginx 9000/s service/directory 0.82 ...
+# Exits non-zero when a measured request failed (a benchmark of errors measures nothing).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
+
+rounds=5
+seconds=3
+memory=yes
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --rounds) rounds="$2"; shift 2 ;;
+        --seconds) seconds="$2"; shift 2 ;;
+        --no-memory) memory=""; shift ;;
+        *) sed -n '/^#   scripts\/bench-lookupd.sh/p' "$0" | sed 's/^# *//' >&2; exit 2 ;;
+    esac
+done
+
+ensure_packages build-essential cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
+    libtomlplusplus-dev libcli11-dev slapd ldap-utils gnutls-bin nginx wrk curl iproute2
+
+source scripts/lib/slapd.sh
+source scripts/lib/test-pki.sh
+source bench/lookupd/lib.sh
+
+echo "=== Building brisvane-lookupd and the directory client (preset service)"
+cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
+cmake --build build/service --target brisvane-lookupd brisvane_ldap_search_bench --parallel 2 \
+    >/dev/null
+binary=build/service/lookupd/brisvane-lookupd
+ldap_client=build/service/bench/lookupd/brisvane_ldap_search_bench
+
+work="$(mktemp -d)"
+chmod 711 "$work"  # nginx's workers (another user when we are root) read only html/
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do
+        stop_pid "$pid"
+    done
+    slapd_stop "$work/slapd"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+members=10000
+echo "=== A directory of $members members"
+members_ldif "$members" >"$work/members.ldif"
+ldap_port="$(free_port)"
+directory_start "$work/slapd" "$ldap_port" "$work/members.ldif"
+(umask 077 && echo lookup-secret >"$work/bind-password")
+make_test_pki "$work/pki"
+
+http_port="$(free_port)"
+service_config "$work/http.toml" "127.0.0.1:$http_port" "$ldap_port" "$work/bind-password"
+start_service "$binary" "$work/http.toml" "$work/http.log" "$http_port"
+pids+=("$service_pid")
+https_port="$(free_port)"
+service_config "$work/https.toml" "127.0.0.1:$https_port" "$ldap_port" "$work/bind-password" \
+    "$work/pki/localhost.pem" "$work/pki/localhost.key"
+start_service "$binary" "$work/https.toml" "$work/https.log" "$https_port"
+pids+=("$service_pid")
+
+# nginx's page: the service's own answer for a member, as a file. nginx's static module
+# refuses a POST with 405; error_page turns that into the file, as for a GET.
+page="$work/nginx/html$LOOKUP_PATH"
+mkdir -p "$(dirname "$page")"
+curl -sS --fail -d user=m00042 -o "$page" "http://127.0.0.1:$http_port$LOOKUP_PATH"
+grep -q 'smb://files1.campus.example/homes/m00042' "$page" || {
+    echo "bench-lookupd.sh: the service did not find member m00042:" >&2
+    cat "$page" "$work/http.log" >&2
+    exit 1
+}
+chmod -R a+rX "$work/nginx"
+nginx_port="$(free_port)"
+{
+    nginx_common_config
+    echo "http {"
+    nginx_http_common_config
+    cat <<CONF
+    server {
+        listen 127.0.0.1:$nginx_port;
+        location = $LOOKUP_PATH {
+            root html;
+            default_type text/html;
+            error_page 405 =200 \$uri;
+        }
+    }
+}
+CONF
+} >"$work/nginx/nginx.conf"
+start_nginx "$work/nginx" "$work/nginx/nginx.conf" "$nginx_port"
+pids+=("$nginx_pid")
+
+# One measurement: measure TARGET CONNECTIONS SECONDS; prints the "result ..." line.
+measure() {
+    local target="$1" connections="$2" duration="$3"
+    case "$target" in
+        service) run_wrk "http://127.0.0.1:$http_port$LOOKUP_PATH" "$connections" "${duration}s" \
+            LOOKUP_MEMBERS="$members" ;;
+        https) run_wrk "https://localhost:$https_port$LOOKUP_PATH" "$connections" \
+            "${duration}s" LOOKUP_MEMBERS="$members" ;;
+        nginx) run_wrk "http://127.0.0.1:$nginx_port$LOOKUP_PATH" "$connections" \
+            "${duration}s" LOOKUP_MEMBERS="$members" ;;
+        directory) "$ldap_client" "ldap://127.0.0.1:$ldap_port" "$LOOKUP_BIND_DN" \
+            "$work/bind-password" "ou=people,dc=campus,dc=example" "(uid=%s)" homeDirectory \
+            "$members" "$connections" "$duration" ;;
+    esac
+}
+
+targets=(service directory nginx https)
+connection_counts=(1 16 64)
+echo "=== Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)," \
+    "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
+echo "    load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "    slapd $(dpkg-query -W -f='${Version}' slapd), nginx $(dpkg-query -W -f='${Version}' nginx)," \
+    "wrk $(dpkg-query -W -f='${Version}' wrk); service: $(grep -c . "$work/http.toml") lines of" \
+    "settings, default workers"
+echo "=== Warming up"
+for target in "${targets[@]}"; do
+    measure "$target" 16 1 >/dev/null
+done
+
+# Rounds: every target and connection count once per round, the targets in a different order
+# each round, so that a busy machine hurts all of them alike.
+results="$work/results"
+failed=""
+for round in $(seq "$rounds"); do
+    echo "=== Round $round of $rounds"
+    for connections in "${connection_counts[@]}"; do
+        for i in "${!targets[@]}"; do
+            target="${targets[$(((i + round) % ${#targets[@]}))]}"
+            line="$(measure "$target" "$connections" "$seconds")" || line="result rps=0"
+            errors="$(field "$line" errors)"
+            non200="$(field "$line" non200)"
+            if [ "${errors:-1}" != 0 ] || [ "${non200:-1}" != 0 ]; then
+                echo "    $target at $connections connections: FAILED REQUESTS: $line" >&2
+                failed=yes
+            fi
+            echo "$target $connections $(field "$line" rps) $(field "$line" p50_ms)" \
+                "$(field "$line" p99_ms)" >>"$results"
+        done
+    done
+done
+
+# The median of the values in column COLUMN of the results of TARGET at CONNECTIONS.
+median() {
+    awk -v t="$1" -v c="$2" -v k="$3" '$1 == t && $2 == c { print $k }' "$results" | sort -g |
+        awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+echo
+echo "Medians of $rounds rounds of ${seconds} s; latency in ms; requests/s of the service over" \
+    "the directory's and nginx's"
+printf '%-12s %-16s %12s %9s %9s %10s %10s\n' connections target requests/s p50 p99 \
+    /directory /nginx
+declare -A rps
+for connections in "${connection_counts[@]}"; do
+    for target in "${targets[@]}"; do
+        rps[$target.$connections]="$(median "$target" "$connections" 3)"
+    done
+    for target in "${targets[@]}"; do
+        label="$target"
+        ratios=("" "")
+        case "$target" in
+            service | https)
+                label="service (http)"
+                [ "$target" = https ] && label="service (https)"
+                read -ra ratios <<<"$(awk -v s="${rps[$target.$connections]}" \
+                    -v d="${rps[directory.$connections]}" -v n="${rps[nginx.$connections]}" \
+                    'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }')"
+                ;;
+        esac
+        printf '%-12s %-16s %12.0f %9.3f %9.3f %10s %10s\n' "$connections" "$label" \
+            "${rps[$target.$connections]}" "$(median "$target" "$connections" 4)" \
+            "$(median "$target" "$connections" 5)" "${ratios[0]}" "${ratios[1]}"
+    done
+done
+
+if [ -n "$memory" ]; then
+    echo
+    echo "=== Resident memory of a fresh service after 100,000 and 1,000,000 requests (16 connections)"
+    stop_pid "${pids[0]}"
+    memory_port="$(free_port)"
+    service_config "$work/memory.toml" "127.0.0.1:$memory_port" "$ldap_port" \
+        "$work/bind-password"
+    start_service "$binary" "$work/memory.toml" "$work/memory.log" "$memory_port"
+    pids+=("$service_pid")
+    echo "    at start: $(rss_kib "$service_pid") KiB"
+    env LOOKUP_PATH="$LOOKUP_PATH" LOOKUP_MEMBERS="$members" wrk -t 2 -c 16 -d 3600s \
+        --timeout 10s -s bench/lookupd/lookup.lua "http://127.0.0.1:$memory_port$LOOKUP_PATH" \
+        >"$work/memory.wrk" 2>&1 &
+    wrk_pid=$!
+    pids+=("$wrk_pid")
+    # The service logs one line per request: its count is the number of requests answered.
+    answered() { grep -c '^lookup ' "$work/memory.log" || true; }
+    sample=()
+    for target in 100000 1000000; do
+        while [ "$(answered)" -lt "$target" ]; do
+            kill -0 "$wrk_pid" 2>/dev/null || { echo "wrk stopped early" >&2; exit 1; }
+            sleep 1
+        done
+        kib="$(rss_kib "$service_pid")"
+        sample+=("$kib")
+        echo "    after $(answered) requests: $kib KiB"
+    done
+    kill -INT "$wrk_pid"  # wrk stops and prints its result
+    wait "$wrk_pid" || true
+    if ! grep -q 'errors=0 non200=0' "$work/memory.wrk"; then
+        echo "    FAILED REQUESTS during the memory run: $(cat "$work/memory.wrk")" >&2
+        failed=yes
+    fi
+    growth=$((sample[1] - sample[0]))
+    if [ "$growth" -gt 1024 ]; then
+        echo "memory: GREW by $growth KiB between 100,000 and 1,000,000 requests"
+        failed=yes
+    else
+        echo "memory: flat between 100,000 and 1,000,000 requests (${growth} KiB)," \
+            "$((sample[1] / 1024)) MiB resident after 1,000,000"
+    fi
+fi
+
+echo
+echo "    load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+for connections in "${connection_counts[@]}"; do
+    service="${rps[service.$connections]}"
+    directory="${rps[directory.$connections]}"
+    nginx="${rps[nginx.$connections]}"
+    awk -v c="$connections" -v s="$service" -v d="$directory" -v n="$nginx" 'BEGIN {
+        format = "connections %d: service %.0f/s directory %.0f/s nginx %.0f/s"
+        format = format " service/directory %.2f service/nginx %.2f\n"
+        printf format, c, s, d, n, (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }'
+done
+if [ -n "$failed" ]; then
+    echo "bench-lookupd.sh: some measured requests failed (see above)" >&2
+    exit 1
+fi
