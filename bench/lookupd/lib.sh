@@ -54,24 +54,12 @@ LDIF
     }'
 }
 
-# The directory of these scripts: scripts/lib/slapd.sh's, with the objectClass index that any
-# production directory has (without it, slapd reads every entry below the base for each
-# search, to look for referrals).
+# The directory of these scripts: scripts/lib/slapd.sh's (indexed on uid and objectClass, as any
+# production directory is).
 #   directory_start DIR PORT LDIF...   as slapd_start
 #   directory_restart DIR PORT         starts the same directory again after slapd_stop
 directory_start() {
-    local dir="$1" port="$2"
-    slapd_start "$@" || return 1
-    if ! grep -q '^index objectClass' "$dir/slapd.conf"; then
-        slapd_stop "$dir"
-        sed -i 's/^index uid eq$/&\nindex objectClass eq/' "$dir/slapd.conf"
-        /usr/sbin/slapindex -q -f "$dir/slapd.conf" objectClass >>"$dir/slapadd.log" 2>&1 || {
-            echo "slapindex failed:" >&2
-            cat "$dir/slapadd.log" >&2
-            return 1
-        }
-        directory_restart "$dir" "$port"
-    fi
+    slapd_start "$@"
 }
 
 directory_restart() {

@@ -37,6 +37,7 @@ suffix "dc=campus,dc=example"
 rootdn "cn=admin,dc=campus,dc=example"
 directory $dir/db
 index uid eq
+index objectClass eq
 ${SLAPD_TLS_CERT:+TLSCertificateFile $SLAPD_TLS_CERT}
 ${SLAPD_TLS_KEY:+TLSCertificateKeyFile $SLAPD_TLS_KEY}
 access to attrs=userPassword by anonymous auth by * none
