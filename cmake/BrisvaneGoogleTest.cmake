@@ -1,9 +1,15 @@
 # GoogleTest built from source with the project's own compiler, so that the native, sanitized
-# and cross-compiled builds all link a matching copy. FetchContent downloads the release below;
-# the presets point FETCHCONTENT_SOURCE_DIR_GOOGLETEST at Debian's copy in /usr/src/googletest
-# (package googletest) instead, so that they build without the network.
+# and cross-compiled builds all link a matching copy. Where Debian's source copy is installed
+# (package googletest, /usr/src/googletest), every build uses it and needs no network; elsewhere
+# FetchContent downloads the release below. A find_package would not do: the mingw-w64 build
+# would find the Linux build of the library.
 
 include(FetchContent)
+
+if(NOT DEFINED FETCHCONTENT_SOURCE_DIR_GOOGLETEST AND EXISTS /usr/src/googletest/CMakeLists.txt)
+    set(FETCHCONTENT_SOURCE_DIR_GOOGLETEST /usr/src/googletest CACHE PATH
+        "GoogleTest's source, used instead of downloading it")
+endif()
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)  # the tests use GoogleTest alone
