@@ -1,10 +1,9 @@
-// What the end-to-end tests expect of an attempt's activity log, and readable box icons.
+// What the end-to-end tests expect of an attempt's activity log.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,15 +11,6 @@
 #include "testing/program_driver.h"
 
 namespace brisvane {
-
-namespace testing {
-
-inline void PrintTo(BoxIcon icon, std::ostream* out) {
-    constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
-    *out << kNames[static_cast<int>(icon)];
-}
-
-}  // namespace testing
 
 namespace e2e {
 
