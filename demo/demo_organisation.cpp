@@ -24,6 +24,7 @@
 #include "standins/lookup_page.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
+#include "testing/test_folders.h"
 #include "win32/module_path.h"
 #include "win32/text.h"
 
@@ -31,12 +32,6 @@ namespace {
 
 using namespace brisvane;
 using namespace std::chrono_literals;
-
-std::wstring TempFile(std::wstring_view name) {
-    std::wstring path(MAX_PATH + 1, L'\0');
-    path.resize(GetTempPathW(static_cast<DWORD>(path.size()), path.data()));
-    return path + std::wstring(name);
-}
 
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -78,7 +73,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
 
     // The file servers: every demo member with their demo password, every drive one folder.
     standins::TestProviderSettings settings;
-    settings.journalPath = TempFile(L"brisvane-demo-connections.txt");
+    settings.journalPath = testing::TempPath(L"brisvane-demo-connections.txt");
     settings.driveFolder = homeFolder;
     for (const standins::DemoMember& member : members) {
         settings.accounts.emplace_back(

@@ -1,34 +1,26 @@
-// What the end-to-end tests expect of an attempt's activity log, and readable box icons.
+// What the end-to-end tests expect of an attempt's activity log.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "testing/program_driver.h"
+#include "mount/member_texts.h"
+#include "win32/text.h"
 
 namespace brisvane {
-
-namespace testing {
-
-inline void PrintTo(BoxIcon icon, std::ostream* out) {
-    constexpr const char* kNames[] = {"no icon", "exclamation", "information", "unrecognised"};
-    *out << kNames[static_cast<int>(icon)];
-}
-
-}  // namespace testing
 
 namespace e2e {
 
 // What every attempt that reaches the lookup logs before it, for this drive letter and member.
 inline std::vector<std::wstring> UpToTheLookup(const std::wstring& letter,
                                                const std::wstring& member) {
-    return {L"Starting Up!", L" Driveletter " + letter + L" is free.", L" Usename: " + member,
-            L" Password: <Pass>", L"Getting Web page:"};
+    return {ToWide(texts::kStartingUp), ToWide(texts::DriveFree(FromWide(letter))),
+            ToWide(texts::UsernameEntry(FromWide(member))), ToWide(texts::kPasswordEntry),
+            ToWide(texts::kGettingWebPage)};
 }
 
 // ... and what an attempt that finds the share logs up to the mapping call.
@@ -36,10 +28,13 @@ inline std::vector<std::wstring> UpToTheMapping(const std::wstring& letter,
                                                 const std::wstring& member,
                                                 const std::wstring& share) {
     std::vector<std::wstring> entries = UpToTheLookup(letter, member);
-    entries.insert(entries.end(),
-                   {L" Done.", L"Extracting Server:", L" Share: " + share, L"Mounting Share:",
-                    L" Location: '" + share + L"'", L" UserName: 'CAMPUS\\" + member + L"'",
-                    L" DriveLtr: '" + letter + L"'"});
+    const Text userName = Join({texts::kDomain, u"\\", FromWide(member)});
+    entries.insert(
+        entries.end(),
+        {ToWide(texts::kDone), ToWide(texts::kExtractingServer),
+         ToWide(texts::ShareEntry(FromWide(share))), ToWide(texts::kMountingShare),
+         ToWide(texts::LocationEntry(FromWide(share))), ToWide(texts::UserNameEntry(userName)),
+         ToWide(texts::DriveLtrEntry(FromWide(letter)))});
     return entries;
 }
 

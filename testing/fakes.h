@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mount/mount_workflow.h"
@@ -45,11 +46,13 @@ struct ShownBox {
     Text logWhenShown;
 };
 
+// Records every box shown, with the log as `readLog` reads it at that moment.
 class FakeBoxes : public MessageBoxFacility {
   public:
-    explicit FakeBoxes(const FakeLogBox& log) : log_(log) {}
+    explicit FakeBoxes(std::function<Text()> readLog) : readLog_(std::move(readLog)) {}
+    explicit FakeBoxes(const FakeLogBox& log) : FakeBoxes([&log] { return log.text; }) {}
     void MsgBox(TextView prompt, BoxStyle style, TextView title) override {
-        shown.push_back({Text(prompt), style, Text(title), log_.text});
+        shown.push_back({Text(prompt), style, Text(title), readLog_()});
         if (failure) {
             const WorkflowError error = *failure;
             failure.reset();
@@ -61,7 +64,7 @@ class FakeBoxes : public MessageBoxFacility {
     std::optional<WorkflowError> failure;  // raised once, by the next box, after showing it
 
   private:
-    const FakeLogBox& log_;
+    std::function<Text()> readLog_;
 };
 
 class FakeClock : public Clock {

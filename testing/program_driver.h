@@ -12,28 +12,12 @@
 #include <string>
 #include <string_view>
 
+#include "testing/message_box_reader.h"
+#include "testing/wait_until.h"
 #include "win32/owners.h"
 #include "window/control_ids.h"
 
 namespace brisvane::testing {
-
-// How long the driver waits for the program: generous, since only a broken program (or a very
-// slow machine) takes this long, and a test that fails should fail rather than hang.
-inline constexpr std::chrono::milliseconds kPatience{30'000};
-
-// Checks `condition` every few milliseconds until it holds; false when `patience` runs out first.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds patience = kPatience);
-
-enum class BoxIcon { kNone, kExclamation, kInformation, kUnrecognised };
-
-// A system message box of the program, as read from outside.
-struct SeenMessageBox {
-    HWND handle = nullptr;
-    std::wstring title;
-    std::wstring text;  // the prompt, line breaks as CR LF
-    BoxIcon icon = BoxIcon::kNone;
-};
 
 class ProgramDriver {
   public:
@@ -68,7 +52,7 @@ class ProgramDriver {
     std::optional<SeenMessageBox> WaitForMessageBox(
         std::chrono::milliseconds patience = kPatience) const;
     // Presses the box's OK button and waits until the box has gone.
-    void Acknowledge(const SeenMessageBox& box) const;
+    static void Acknowledge(const SeenMessageBox& box) { testing::Acknowledge(box); }
 
     // The program's exit code once it has ended; nullopt while it still runs after `patience`.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds patience = kPatience) const;

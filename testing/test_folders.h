@@ -1,4 +1,4 @@
-// Folders and letters of the test's Wine prefix.
+// Folders and letters of the test's Wine prefix (and of the demo's).
 #pragma once
 
 #include <windows.h>
@@ -18,11 +18,16 @@ inline wchar_t UnusedDriveLetter() {
     return 0;
 }
 
-// A folder `name` in the temporary folder, created if missing.
-inline std::wstring TempFolder(const std::wstring& name) {
+// The path of `name` in the temporary folder.
+inline std::wstring TempPath(const std::wstring& name) {
     std::wstring path(MAX_PATH + 1, L'\0');
     path.resize(GetTempPathW(static_cast<DWORD>(path.size()), path.data()));
-    path += name;
+    return path + name;
+}
+
+// A folder `name` in the temporary folder, created if missing.
+inline std::wstring TempFolder(const std::wstring& name) {
+    std::wstring path = TempPath(name);
     CreateDirectoryW(path.c_str(), nullptr);
     return path;
 }

@@ -86,7 +86,7 @@ TEST_F(FormBehaviourTest, LoadWithAFrameBeyondSixteenBitsRaisesOverflowAndShowsN
         FAIL() << "expected an overflow";
     } catch (const WorkflowError& error) {
         EXPECT_EQ(error.Number(), 6);
-        EXPECT_EQ(error.Description(), u"Overflow");
+        EXPECT_EQ(error.Description(), texts::kOverflow);
     }
     EXPECT_TRUE(view.calls.empty());
 }
@@ -158,11 +158,6 @@ TEST(OuterHeightShowingTest, RaisesOverflowOutsideSixteenBits) {
     for (const FrameExtent& frame : frames) {
         EXPECT_THROW(OuterHeightShowing(frame), WorkflowError) << "height " << frame.height;
     }
-}
-
-TEST(VersionCaptionTest, PlainDecimalNumbersAfterAV) {
-    EXPECT_EQ(texts::VersionCaption(0, 9, 0), u"v0.9.0");
-    EXPECT_EQ(texts::VersionCaption(1, 10, 200), u"v1.10.200");
 }
 
 }  // namespace

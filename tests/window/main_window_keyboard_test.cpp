@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mount/member_texts.h"
 #include "window_test_support.h"
 
 namespace brisvane::testing {
@@ -75,8 +76,8 @@ TEST_F(MainWindowKeyboardTest, EnterInEitherCredentialBoxRunsTheMountRequest) {
         ::SetFocus(Find(box));
         PressKey(VK_RETURN);
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].prompt, u"Both Username and Password need to be filled");
-        EXPECT_EQ(TextOf(txtInfo), LogOf({L"---14:03:27---", L"Starting Up!"}));
+        EXPECT_EQ(boxes.shown[0].prompt, texts::kMissingCredentials);
+        EXPECT_EQ(TextOf(txtInfo), LogOf({TimeEntry(), Wide(texts::kStartingUp)}));
     }
 }
 

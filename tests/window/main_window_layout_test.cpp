@@ -3,13 +3,12 @@
 
 #include <commctrl.h>
 #include <imm.h>
-#include <initguid.h>  // defines the GUIDs of oleacc.h here
-#include <oleacc.h>
 
 #include <string>
 
 #include "mount/build_settings.h"
-#include "win32/owners.h"
+#include "mount/member_texts.h"
+#include "window/control_table.h"
 #include "window_test_support.h"
 
 namespace brisvane::testing {
@@ -17,34 +16,43 @@ namespace {
 
 using enum ControlId;
 
-struct ExpectedControl {
-    ControlId id;
-    const wchar_t* windowClass;  // null: a frame
-    std::optional<ControlId> container;
-    std::wstring text;
-    int left, top, width, height;  // twips
-};
+// The system's window class for each kind of control; null for a frame, a class of the program's.
+const wchar_t* WindowClassOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::kFrame:
+            return nullptr;
+        case ControlKind::kLabel:
+            return L"Static";
+        case ControlKind::kTextBox:
+        case ControlKind::kPasswordBox:
+        case ControlKind::kReadOnlyTextBox:
+        case ControlKind::kLogBox:
+            return L"Edit";
+        case ControlKind::kCheckBox:
+        case ControlKind::kPushButton:
+            return L"Button";
+        case ControlKind::kDropDownCombo:
+            return L"ComboBox";
+    }
+    return nullptr;
+}
 
-const std::wstring kLookupPage(LookupPageUrl.begin(), LookupPageUrl.end());
+std::wstring VersionCaption() {
+    return Wide(texts::VersionCaption(kVersionMajor, kVersionMinor, kVersionRevision));
+}
 
-const ExpectedControl kControls[] = {
-    {frameCred, nullptr, std::nullopt, L"University Credentials", 0, 0, 3615, 1935},
-    {btnOK, L"Button", frameCred, L"OK", 960, 1440, 1215, 375},
-    {btnCancel, L"Button", frameCred, L"Cancel", 2280, 1440, 1215, 375},
-    {txtUname, L"Edit", frameCred, L"", 960, 240, 2415, 285},
-    {txtPasswd, L"Edit", frameCred, L"", 960, 720, 2415, 285},
-    {chkAdvanced, L"Button", frameCred, L"Advanced Options", 960, 1080, 1812, 252},
-    {Label1, L"Static", frameCred, L"Username:", 120, 240, 975, 255},
-    {Label2, L"Static", frameCred, L"Password:", 120, 720, 975, 255},
-    {frameHidden, nullptr, std::nullopt, L"Advanced Options", 0, 2040, 3615, 2775},
-    {cmbDriveLetter, L"ComboBox", frameHidden, L"M:", 1080, 240, 2415, 315},
-    {txtWebSite, L"Edit", frameHidden, kLookupPage, 1080, 960, 2415, 285},
-    {txtDomain, L"Edit", frameHidden, L"CAMPUS", 1080, 600, 2415, 285},
-    {txtInfo, L"Edit", frameHidden, L"", 120, 1320, 3375, 1335},
-    {Label5, L"Static", frameHidden, L"Web Site:", 120, 960, 735, 255},
-    {Label4, L"Static", frameHidden, L"Domain:", 120, 600, 735, 255},
-    {Label3, L"Static", frameHidden, L"Drive Letter:", 120, 240, 975, 255},
-};
+// The text a control shows once the window has loaded: its initial text from the table, but the
+// drive letter the load selects and the version the load writes.
+std::wstring ShownText(const ControlEntry& entry) {
+    switch (entry.id) {
+        case cmbDriveLetter:
+            return L"M:";
+        case lblVer:
+            return VersionCaption();
+        default:
+            return Wide(entry.text);
+    }
+}
 
 class MainWindowLayoutTest : public WindowTest {
   protected:
@@ -58,36 +66,34 @@ class MainWindowLayoutTest : public WindowTest {
 };
 
 TEST_F(MainWindowLayoutTest, EveryControlHasItsClassContainerTextPlaceAndSize) {
-    for (const ExpectedControl& expected : kControls) {
+    for (const ControlEntry& expected : ControlTable()) {
         SCOPED_TRACE(TabIndexOf(expected.id));
         HWND control = Find(expected.id);
         ASSERT_NE(control, nullptr);
         HWND container = expected.container ? Find(*expected.container) : Main();
         EXPECT_EQ(::GetParent(control), container);
-        if (expected.windowClass != nullptr) {
+        if (const wchar_t* windowClass = WindowClassOf(expected.kind)) {
             wchar_t name[32] = {};
             ::GetClassNameW(control, name, 32);
-            EXPECT_STREQ(name, expected.windowClass);
+            EXPECT_STREQ(name, windowClass);
         }
-        EXPECT_EQ(TextOf(expected.id), expected.text);
+        EXPECT_EQ(TextOf(expected.id), ShownText(expected));
 
         RECT place;
         ::GetWindowRect(control, &place);
         ::MapWindowPoints(nullptr, container, reinterpret_cast<POINT*>(&place), 2);
-        EXPECT_NEAR(place.left, Pixels(expected.left, Dpi()), 1);
-        EXPECT_NEAR(place.top, Pixels(expected.top, Dpi()), 1);
-        EXPECT_NEAR(place.right - place.left, Pixels(expected.width, Dpi()), 1);
-        EXPECT_NEAR(place.bottom - place.top, Pixels(expected.height, Dpi()), 1);
+        EXPECT_NEAR(place.left, Pixels(expected.twips.left, Dpi()), 1);
+        EXPECT_NEAR(place.top, Pixels(expected.twips.top, Dpi()), 1);
+        EXPECT_NEAR(place.right - place.left, Pixels(expected.twips.width, Dpi()), 1);
+        EXPECT_NEAR(place.bottom - place.top, Pixels(expected.twips.height, Dpi()), 1);
     }
 }
 
 TEST_F(MainWindowLayoutTest, FixedDialogWithCloseBoxOnlyCentredAndCollapsedAtStart) {
-    EXPECT_EQ(TextOf(lblVer), L"v" + std::to_wstring(kVersionMajor) + L"." +
-                                  std::to_wstring(kVersionMinor) + L"." +
-                                  std::to_wstring(kVersionRevision));
+    EXPECT_EQ(TextOf(lblVer), VersionCaption());
     wchar_t caption[64] = {};
     ::GetWindowTextW(Main(), caption, 64);
-    EXPECT_STREQ(caption, L"Brisvane Utility");
+    EXPECT_EQ(caption, Wide(texts::kWindowCaption));
     const auto style = static_cast<DWORD>(::GetWindowLongW(Main(), GWL_STYLE));
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), static_cast<DWORD>(WS_CAPTION | WS_SYSMENU));
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
@@ -211,7 +217,7 @@ TEST_F(MainWindowLayoutTest, ReadOnlyBoxesKeepTheirTextOnTheInactiveBorderColour
     ASSERT_TRUE(::OpenClipboard(Main()));
     HANDLE copied = ::GetClipboardData(CF_UNICODETEXT);
     ASSERT_NE(copied, nullptr);
-    EXPECT_STREQ(static_cast<const wchar_t*>(::GlobalLock(copied)), L"CAMPUS");
+    EXPECT_EQ(static_cast<const wchar_t*>(::GlobalLock(copied)), Wide(texts::kDomain));
     ::GlobalUnlock(copied);
     ::CloseClipboard();
 }
@@ -260,116 +266,24 @@ TEST_F(MainWindowLayoutTest, CredentialBoxesCarryTheirTooltips) {
         tooltip = ::FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr);
     }
     ASSERT_NE(tooltip, nullptr);
-    EXPECT_EQ(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 2);
-    const std::pair<ControlId, const wchar_t*> tips[] = {
-        {txtUname, L"Please enter your username"}, {txtPasswd, L"Please enter your password"}};
-    for (const auto& [id, tip] : tips) {
+    LRESULT withTooltip = 0;
+    for (const ControlEntry& entry : ControlTable()) {
+        if (entry.tooltip.empty()) {
+            continue;
+        }
+        SCOPED_TRACE(TabIndexOf(entry.id));
+        ++withTooltip;
         wchar_t text[80] = {};
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
         tool.hwnd = Main();
-        tool.uId = reinterpret_cast<UINT_PTR>(Find(id));
+        tool.uId = reinterpret_cast<UINT_PTR>(Find(entry.id));
         tool.lpszText = text;
         ::SendMessageW(tooltip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
-        EXPECT_STREQ(text, tip);
+        EXPECT_EQ(text, Wide(entry.tooltip));
     }
-}
-
-// What assistive technology sees of the window, read in this process through the system's
-// accessibility objects (Wine 8 gives none to another process).
-class MainWindowAccessibilityTest : public WindowTest {
-  protected:
-    MainWindowAccessibilityTest() {
-        Open();
-        Click(chkAdvanced);  // every labelled box in view
-    }
-    ~MainWindowAccessibilityTest() override { window.reset(); }  // while COM is there
-
-    // The name the system gives the control; a text in parentheses when it gives none.
-    static std::wstring AccessibleName(HWND control) {
-        IAccessible* found = nullptr;
-        if (FAILED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
-                                                IID_IAccessible,
-                                                reinterpret_cast<void**>(&found)))) {
-            return L"(no accessible object)";
-        }
-        const UniqueCom<IAccessible> object(found);
-        VARIANT self{};
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
-        BSTR name = nullptr;
-        if (FAILED(object->get_accName(self, &name)) || name == nullptr) {
-            return L"(no name)";
-        }
-        std::wstring text(name, ::SysStringLen(name));
-        ::SysFreeString(name);
-        return text;
-    }
-
-    ComApartment com;  // before the window, which names its log through COM
-};
-
-struct LabelledBox {
-    ControlId label;
-    ControlId box;
-    const wchar_t* name;  // null: not read (Wine 8 names a combo box after its text)
-};
-constexpr LabelledBox kLabelledBoxes[] = {
-    {Label1, txtUname, L"Username:"},   {Label2, txtPasswd, L"Password:"},
-    {Label3, cmbDriveLetter, nullptr},  {Label4, txtDomain, L"Domain:"},
-    {Label5, txtWebSite, L"Web Site:"},
-};
-
-// Windows names an unlabelled box after the label just above it in Z order. (The tab order,
-// which the keyboard tests check, follows the same Z order.)
-TEST_F(MainWindowAccessibilityTest, EachBoxHasItsLabelJustAboveItAndIsNamedAfterIt) {
-    for (const LabelledBox& pair : kLabelledBoxes) {
-        SCOPED_TRACE(TabIndexOf(pair.box));
-        EXPECT_EQ(::GetWindow(Find(pair.box), GW_HWNDPREV), Find(pair.label));
-        if (pair.name != nullptr) {
-            EXPECT_EQ(AccessibleName(Find(pair.box)), pair.name);
-        }
-    }
-}
-
-// Username:, Password: and Drive Letter: reach under their boxes, and stand above them: the
-// labels' windows leave that part out, so that they neither paint over the boxes nor hide them.
-TEST_F(MainWindowAccessibilityTest, NoLabelCoversItsBox) {
-    for (const LabelledBox& pair : kLabelledBoxes) {
-        SCOPED_TRACE(TabIndexOf(pair.box));
-        RECT label;
-        RECT box;
-        ::GetWindowRect(Find(pair.label), &label);
-        ::GetWindowRect(Find(pair.box), &box);
-        const UniqueRegion shown(::CreateRectRgn(0, 0, 0, 0));
-        if (::GetWindowRgn(Find(pair.label), shown.get()) == ERROR) {
-            ::SetRectRgn(shown.get(), 0, 0, label.right - label.left, label.bottom - label.top);
-        }
-        EXPECT_TRUE(::PtInRegion(shown.get(), 0, 0));  // where the label's text begins
-        // Each corner of the box, in the label's coordinates.
-        for (const LONG x : {box.left, box.right - 1}) {
-            for (const LONG y : {box.top, box.bottom - 1}) {
-                EXPECT_FALSE(::PtInRegion(shown.get(), x - label.left, y - label.top));
-            }
-        }
-    }
-}
-
-// Where the system takes annotations (Windows; Wine 8's SetHwndPropStr answers E_NOTIMPL), the
-// log, which has no label, is named by its own annotation.
-TEST_F(MainWindowAccessibilityTest, TheLogIsNamedActivityLogWhereTheSystemAnnotates) {
-    IAccPropServices* created = nullptr;
-    ASSERT_TRUE(
-        SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IAccPropServices, reinterpret_cast<void**>(&created))));
-    const UniqueCom<IAccPropServices> services(created);
-    const HRESULT annotated = services->SetHwndPropStr(
-        Find(lblVer), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, L"probe");
-    if (annotated == E_NOTIMPL) {
-        GTEST_SKIP() << "this system does not annotate";
-    }
-    ASSERT_TRUE(SUCCEEDED(annotated));
-    EXPECT_EQ(AccessibleName(Find(txtInfo)), L"Activity log");
+    EXPECT_EQ(withTooltip, 2);  // the two credential boxes
+    EXPECT_EQ(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), withTooltip);
 }
 
 }  // namespace

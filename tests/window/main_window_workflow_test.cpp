@@ -5,7 +5,7 @@
 #include <string>
 
 #include "mount/build_settings.h"
-#include "window/win32/system_services.h"
+#include "mount/member_texts.h"
 #include "window_test_support.h"
 
 namespace brisvane::testing {
@@ -31,11 +31,11 @@ TEST_F(MainWindowWorkflowTest, OkMountsTheShareReportsItInTheSystemBoxAndEndsThe
     const BoxWatcher watcher;
     Click(btnOK);
 
-    const std::vector<WatchedBox> shown = watcher.Boxes();
+    const std::vector<SeenMessageBox> shown = watcher.Boxes();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].title, L"Brisvane");
-    EXPECT_EQ(shown[0].text, L"Drive M: has been succesfully mounted for user user1\r\n");
-    EXPECT_EQ(shown[0].icon, L"information");
+    EXPECT_EQ(shown[0].title, Wide(texts::kBoxTitle));
+    EXPECT_EQ(shown[0].text, Wide(texts::Mounted(u"M:", u"user1")));
+    EXPECT_EQ(shown[0].icon, BoxIcon::kInformation);
     ASSERT_EQ(mapping.calls.size(), 1u);
     EXPECT_EQ(mapping.calls[0].remoteName, u"\\\\srv1\\user1");
     EXPECT_EQ(mapping.calls[0].localName, u"M:");
@@ -54,13 +54,13 @@ TEST_F(MainWindowWorkflowTest, MissingCredentialsAreRefusedInASystemBoxOwnedByTh
     const BoxWatcher watcher;
     Click(btnOK);
 
-    const std::vector<WatchedBox> shown = watcher.Boxes();
+    const std::vector<SeenMessageBox> shown = watcher.Boxes();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].title, L"Brisvane");
-    EXPECT_EQ(shown[0].text, L"Both Username and Password need to be filled");
-    EXPECT_EQ(shown[0].icon, L"exclamation");
+    EXPECT_EQ(shown[0].title, Wide(texts::kBoxTitle));
+    EXPECT_EQ(shown[0].text, Wide(texts::kMissingCredentials));
+    EXPECT_EQ(shown[0].icon, BoxIcon::kExclamation);
     EXPECT_EQ(shown[0].owner, main);
-    EXPECT_EQ(TextOf(txtInfo), LogOf({L"---14:03:27---", L"Starting Up!"}));
+    EXPECT_EQ(TextOf(txtInfo), LogOf({TimeEntry(), Wide(texts::kStartingUp)}));
     EXPECT_TRUE(::IsWindowEnabled(main));
 }
 
@@ -109,8 +109,8 @@ TEST_F(MainWindowWorkflowTest, TheDriveLetterTypedIntoTheComboIsTheOneProbed) {
 
     EXPECT_EQ(probe.asked, std::vector<Text>{u"Q:"});
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].title, u"Generic Error");
-    EXPECT_TRUE(TextOf(txtInfo).ends_with(L"\r\n Driveletter Q: is NOT free."));
+    EXPECT_EQ(boxes.shown[0].title, texts::kDriveInUseTitle);
+    EXPECT_TRUE(TextOf(txtInfo).ends_with(L"\r\n" + Wide(texts::DriveNotFree(u"Q:"))));
 }
 
 TEST_F(MainWindowWorkflowTest, TheLogTakesEntriesAtItsEndBeyondAnEditControlsUsualLimit) {
@@ -145,29 +145,16 @@ TEST_F(MainWindowWorkflowTest, AnErrorEscapingAHandlerIsReportedAndEndsTheProgra
             Click(btnOK);
         }
 
-        const std::vector<WatchedBox> shown = watcher.Boxes();
+        const std::vector<SeenMessageBox> shown = watcher.Boxes();
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].title, L"Brisvane");
-        EXPECT_EQ(shown[0].icon, L"error");
+        EXPECT_EQ(shown[0].title, Wide(texts::kBoxTitle));
+        EXPECT_EQ(shown[0].icon, BoxIcon::kError);
         EXPECT_EQ(shown[0].owner, main);
-        EXPECT_NE(shown[0].text.find(L" Error: -2147024882\r\n Description: Not enough memory"),
-                  std::wstring::npos);
+        EXPECT_EQ(shown[0].text, Wide(texts::FatalError(texts::FatalErrorDetail(
+                                     u"-2147024882", u"Not enough memory resources"))));
         EXPECT_EQ(RunUntilEnd(), 1);
         EXPECT_EQ(Main(), nullptr);
     }
-}
-
-TEST(SystemClockTest, TellsTheTimeOfDayInTheUsersFormatWithSeconds) {
-    const auto now = [] {
-        wchar_t time[64] = {};
-        ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, time, 64);
-        return Text(time, time + std::wcslen(time));
-    };
-    const Text before = now();
-    const Text told = win32::SystemClock().TimeOfDay();
-    const Text after = now();
-    EXPECT_TRUE(told == before || told == after) << ToUtf8(told);
-    EXPECT_GE(std::count(told.begin(), told.end(), u':'), 2) << ToUtf8(told);
 }
 
 }  // namespace

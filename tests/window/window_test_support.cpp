@@ -3,99 +3,34 @@
 #include <chrono>
 #include <cstring>
 
+#include "mount/member_texts.h"
+#include "testing/window_reading.h"
 #include "window/win32/program.h"
 
 namespace brisvane::testing {
 
 using namespace std::chrono_literals;
 
-void RecordingBoxes::MsgBox(TextView prompt, BoxStyle style, TextView title) {
-    shown.push_back({Text(prompt), style, Text(title), readLog_()});
-    if (failure) {
-        const WorkflowError error = *failure;
-        failure.reset();
-        throw error;
-    }
-}
-
-namespace {
-
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring TextOfWindow(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-std::wstring IconName(HICON icon) {
-    const std::pair<LPCWSTR, const wchar_t*> icons[] = {
-        {IDI_WARNING, L"exclamation"}, {IDI_INFORMATION, L"information"}, {IDI_ERROR, L"error"}};
-    for (const auto& [id, name] : icons) {
-        if (icon == ::LoadIconW(nullptr, id)) {
-            return name;
-        }
-    }
-    return icon == nullptr ? L"none" : L"unknown";
-}
-
-WatchedBox Read(HWND box) {
-    WatchedBox read{TextOfWindow(box), L"", ::GetWindow(box, GW_OWNER), L"none"};
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassOf(child) != L"Static") {
-            continue;
-        }
-        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            read.icon = IconName(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)));
-        } else if (read.text.empty()) {
-            read.text = TextOfWindow(child);
-        }
-    }
-    return read;
-}
-
-BOOL CALLBACK NoteBox(HWND window, LPARAM found) {
-    if (ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-BoxWatcher::BoxWatcher()
-    : uiThread_(::GetCurrentThreadId()), thread_([this](std::stop_token stop) { Watch(stop); }) {}
+BoxWatcher::BoxWatcher() : thread_([this](std::stop_token stop) { Watch(stop); }) {}
 
 BoxWatcher::~BoxWatcher() = default;
 
-std::vector<WatchedBox> BoxWatcher::Boxes() const {
+std::vector<SeenMessageBox> BoxWatcher::Boxes() const {
     const std::lock_guard lock(mutex_);
     return boxes_;
 }
 
 void BoxWatcher::Watch(const std::stop_token& stop) {
     while (!stop.stop_requested()) {
-        HWND box = nullptr;
-        ::EnumThreadWindows(uiThread_, NoteBox, reinterpret_cast<LPARAM>(&box));
-        if (box == nullptr) {
-            std::this_thread::sleep_for(10ms);
+        const std::optional<SeenMessageBox> box = WaitForMessageBox(::GetCurrentProcessId(), 50ms);
+        if (!box) {
             continue;
         }
-        WatchedBox read = Read(box);
         {
             const std::lock_guard lock(mutex_);
-            boxes_.push_back(std::move(read));
+            boxes_.push_back(*box);
         }
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        while (::IsWindow(box) && !stop.stop_requested()) {
-            std::this_thread::sleep_for(10ms);
-        }
+        Acknowledge(*box);
     }
 }
 
@@ -200,11 +135,19 @@ void WindowTest::Type(ControlId id, const std::wstring& text) {
 }
 
 std::wstring WindowTest::TextOf(ControlId id) const {
-    return TextOfWindow(Find(id));
+    return testing::TextOf(Find(id));
 }
 
 int Pixels(int twips, UINT dpi) {
     return ::MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+std::wstring Wide(TextView text) {
+    return {text.begin(), text.end()};
+}
+
+std::wstring TimeEntry() {
+    return Wide(texts::TimeEntry(FakeClock().time));
 }
 
 std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {

@@ -16,34 +16,14 @@
 #include <vector>
 
 #include "testing/fakes.h"
+#include "testing/message_box_reader.h"
 #include "window/control_ids.h"
 #include "window/win32/main_window.h"
 
 namespace brisvane::testing {
 
-// Records every box the workflow shows, with the log as it stood then; raises `failure` once,
-// after recording the next box.
-class RecordingBoxes final : public MessageBoxFacility {
-  public:
-    explicit RecordingBoxes(std::function<Text()> readLog) : readLog_(std::move(readLog)) {}
-    void MsgBox(TextView prompt, BoxStyle style, TextView title) override;
-
-    std::vector<ShownBox> shown;
-    std::optional<WorkflowError> failure;
-
-  private:
-    std::function<Text()> readLog_;
-};
-
-// A system message box (#32770) as read from another thread.
-struct WatchedBox {
-    std::wstring title;
-    std::wstring text;
-    HWND owner;
-    std::wstring icon;  // "exclamation", "information", "error" or "none"
-};
-
-// Watches the calling thread for message boxes: reads each one, then presses its OK button.
+// Reads each message box that this process shows, then presses its OK button; on a thread of
+// its own, while the test's thread runs the box.
 class BoxWatcher {
   public:
     BoxWatcher();
@@ -51,14 +31,13 @@ class BoxWatcher {
     BoxWatcher(const BoxWatcher&) = delete;
     BoxWatcher& operator=(const BoxWatcher&) = delete;
 
-    std::vector<WatchedBox> Boxes() const;
+    std::vector<SeenMessageBox> Boxes() const;
 
   private:
     void Watch(const std::stop_token& stop);
 
-    DWORD uiThread_;
     mutable std::mutex mutex_;
-    std::vector<WatchedBox> boxes_;
+    std::vector<SeenMessageBox> boxes_;
     std::jthread thread_;
 };
 
@@ -98,7 +77,7 @@ class WindowTest : public ::testing::Test {
     FakeProbe probe;
     FakeMapping mapping;
     FakeClock clock;
-    RecordingBoxes boxes{[this] {
+    FakeBoxes boxes{[this] {
         const std::wstring log = TextOf(ControlId::txtInfo);
         return Text(log.begin(), log.end());
     }};
@@ -107,6 +86,12 @@ class WindowTest : public ::testing::Test {
 
 // Pixels for twips at `dpi`, rounded to the nearest.
 int Pixels(int twips, UINT dpi);
+
+// The text as the window shows it.
+std::wstring Wide(TextView text);
+
+// The time entry of the fake clock's time.
+std::wstring TimeEntry();
 
 // The log text that these entries make: each one preceded by CR LF.
 std::wstring LogOf(std::initializer_list<std::wstring_view> entries);
