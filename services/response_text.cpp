@@ -4,9 +4,9 @@
 #include <array>
 #include <climits>
 #include <cwctype>
-#include <stdexcept>
 #include <string>
 
+#include "services/lookup_errors.h"
 #include "win32/text.h"
 
 namespace brisvane {
@@ -99,7 +99,7 @@ Text DecodeResponseBody(std::string_view body, std::wstring_view contentType) {
         return {};
     }
     if (body.size() > static_cast<std::size_t>(INT_MAX)) {
-        throw std::length_error("response body too long to decode");
+        ThrowResponseTooLarge(static_cast<std::size_t>(INT_MAX));
     }
     const int byteCount = static_cast<int>(body.size());
     UINT codePage = CodePageOfContentType(contentType);

@@ -7,7 +7,6 @@ namespace brisvane {
 
 WinHttpLibrary::WinHttpLibrary()
     : SystemLibrary(L"winhttp.dll"),
-      crackUrl(BRISVANE_WINHTTP_FUNCTION(CrackUrl)),
       getIEProxyConfigForCurrentUser(BRISVANE_WINHTTP_FUNCTION(GetIEProxyConfigForCurrentUser)),
       getProxyForUrl(BRISVANE_WINHTTP_FUNCTION(GetProxyForUrl)),
       open(BRISVANE_WINHTTP_FUNCTION(Open)),

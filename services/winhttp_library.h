@@ -24,7 +24,6 @@ class WinHttpLibrary : private SystemLibrary {
     }
 
     // WinHTTP's functions, named as in <winhttp.h> without their "WinHttp".
-    const decltype(&::WinHttpCrackUrl) crackUrl;
     const decltype(&::WinHttpGetIEProxyConfigForCurrentUser) getIEProxyConfigForCurrentUser;
     const decltype(&::WinHttpGetProxyForUrl) getProxyForUrl;
     const decltype(&::WinHttpOpen) open;

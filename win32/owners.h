@@ -64,6 +64,9 @@ struct ProcessEnder {
         CloseHandle(process);
     }
 };
+struct VirtualMemoryReleaser {
+    void operator()(void* memory) const noexcept { VirtualFree(memory, 0, MEM_RELEASE); }
+};
 struct CertStoreCloser {
     void operator()(HCERTSTORE store) const noexcept { CertCloseStore(store, 0); }
 };
@@ -119,6 +122,8 @@ using UniqueBrush =
 
 // Narrow text that a function allocated on the process heap (Wine's wine_get_unix_file_name).
 using UniqueProcessHeapText = std::unique_ptr<char, detail::ProcessHeapFreer>;
+// Address space reserved or committed with VirtualAlloc, released whole.
+using UniqueVirtualMemory = std::unique_ptr<void, detail::VirtualMemoryReleaser>;
 // A process this one started, ended with it when it still runs (see ProcessEnder).
 using UniqueChildProcess = std::unique_ptr<void, detail::ProcessEnder>;
 

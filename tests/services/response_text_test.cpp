@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
+#include <string_view>
+
+#include "mount/member_texts.h"
+#include "mount/workflow_error.h"
+#include "win32/error.h"
+#include "win32/owners.h"
 
 namespace brisvane {
 namespace {
@@ -27,6 +34,22 @@ TEST(ResponseTextTest, FindsTheCodePageOfTheDeclaredCharset) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CodePageOfContentType(c.contentType), c.codePage) << c.contentType;
+    }
+}
+
+TEST(ResponseTextTest, RefusesABodyTooLargeToDecodeWithTheLookupsOwnError) {
+    // 2 GiB of address space, reserved and never readable: the body is refused by its size
+    // without a byte of it being read.
+    constexpr std::size_t kSize = std::size_t{INT_MAX} + 1;
+    const UniqueVirtualMemory reserved(VirtualAlloc(nullptr, kSize, MEM_RESERVE, PAGE_NOACCESS));
+    ASSERT_NE(reserved, nullptr);
+    const std::string_view body(static_cast<const char*>(reserved.get()), kSize);
+    try {
+        DecodeResponseBody(body, L"text/html; charset=utf-8");
+        ADD_FAILURE() << "no WorkflowError";
+    } catch (const WorkflowError& error) {
+        EXPECT_EQ(error.Number(), HresultFromWin32(ERROR_FILE_TOO_LARGE));
+        EXPECT_EQ(error.Description(), texts::PageTooLarge(u"2147483647"));
     }
 }
 
