@@ -14,12 +14,12 @@
 #include <thread>
 #include <utility>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
 #include "mount/shown_text.h"
 #include "services/proxy_logon.h"
 #include "services/response_text.h"
 #include "services/winhttp_library.h"
+#include "version.h"
 #include "win32/error.h"
 #include "win32/owners.h"
 #include "win32/text.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "mount/build_settings.h"
+#include "version.h"
 #include "win32/owners.h"
 #include "window_test_support.h"
 
@@ -25,7 +25,8 @@ struct ExpectedControl {
     int left, top, width, height;  // twips
 };
 
-const std::wstring kLookupPage(LookupPageUrl.begin(), LookupPageUrl.end());
+const std::wstring kLookupPage(kTestOrganisation.lookupPageUrl.begin(),
+                               kTestOrganisation.lookupPageUrl.end());
 
 const ExpectedControl kControls[] = {
     {frameCred, nullptr, std::nullopt, L"University Credentials", 0, 0, 3615, 1935},

@@ -1,7 +1,15 @@
-# Turns the organisation's cache variables into a generated header of constants.
+# The organisation a program is built for: its settings (CMake cache variables), the function
+# that writes a program's organisation, and this build's own, the product's.
 
-# The organisation's texts. The defaults are the texts of the organisation Brisvane was first
-# built for, so a build that sets none of them shows exactly what it always showed.
+# What an organisation sets when it builds the tool for its members. The texts' defaults are
+# those of the organisation Brisvane was first built for, so a build that sets none of them shows
+# exactly what it always showed.
+set(BRISVANE_LOOKUP_URL "http://lookup.campus.example/cs/servers/serversearch.asp" CACHE STRING
+    "Address of the share lookup page")
+set(BRISVANE_MAIL_DOMAIN_SUFFIX "@campus.example" CACHE STRING
+    "\"@\" and the organisation's e-mail domain, removed from typed usernames")
+set(BRISVANE_FILE_SERVERS "" CACHE STRING
+    "The organisation's file servers (\".campus.example\": any in that domain); empty: no list")
 set(BRISVANE_LOGON_DOMAIN "CAMPUS" CACHE STRING
     "Logon domain: before every member's user name, and shown in the Domain box")
 set(BRISVANE_CREDENTIALS_CAPTION "University Credentials" CACHE STRING
@@ -11,14 +19,19 @@ set(BRISVANE_ACCOUNT_NAME "Varnholt" CACHE STRING
 set(BRISVANE_CONTACT "Tamsk" CACHE STRING
     "Whom members ask to update the program when the lookup page has changed")
 
-# Writes <dir>/mount/build_settings.h for a program that asks the lookup page at `lookup_url`,
-# removes `mail_domain_suffix` from typed usernames and maps shares only on `file_servers` (a
-# list, passed quoted so that it stays one argument; empty: no list). The organisation's texts
-# come from the cache variables above unless given as LOGON_DOMAIN, CREDENTIALS_CAPTION,
-# ACCOUNT_NAME and CONTACT.
-function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_servers)
-    set(texts LOGON_DOMAIN CREDENTIALS_CAPTION ACCOUNT_NAME CONTACT)
-    cmake_parse_arguments(PARSE_ARGV 4 arg "" "${texts}" "")
+# brisvane_add_organisation(<target> [LOOKUP_URL <url>] [MAIL_DOMAIN_SUFFIX <suffix>]
+#     [FILE_SERVERS <server>...] [LOGON_DOMAIN <domain>] [CREDENTIALS_CAPTION <text>]
+#     [ACCOUNT_NAME <text>] [CONTACT <text>])
+# Writes <target>.cpp in the current build folder, which defines ThisOrganisation()
+# (mount/organisation.h) with these settings, and makes it the object library <target> for the
+# programs of that organisation to link. A setting not given is this build's (the cache variable
+# above); FILE_SERVERS given without a server means no list.
+function(brisvane_add_organisation target)
+    set(texts LOOKUP_URL MAIL_DOMAIN_SUFFIX LOGON_DOMAIN CREDENTIALS_CAPTION ACCOUNT_NAME CONTACT)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "${texts}" "FILE_SERVERS")
+    if(arg_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR "brisvane_add_organisation: unknown arguments ${arg_UNPARSED_ARGUMENTS}")
+    endif()
     foreach(text IN LISTS texts)
         if(NOT DEFINED arg_${text})
             set(arg_${text} "${BRISVANE_${text}}")
@@ -26,20 +39,20 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
         if(arg_${text} STREQUAL "")
             message(FATAL_ERROR "BRISVANE_${text} must not be empty")
         endif()
-    endforeach()
-    # The values become C++ string literals: keep them to printable characters without quotes
-    # or backslashes.
-    foreach(value IN ITEMS "${lookup_url}" "${mail_domain_suffix}" "${arg_LOGON_DOMAIN}"
-                           "${arg_CREDENTIALS_CAPTION}" "${arg_ACCOUNT_NAME}" "${arg_CONTACT}")
-        if(NOT "${value}" MATCHES "^[^\"\\\\\r\n\t]*$")
-            message(FATAL_ERROR "\"${value}\": a setting must not hold quotes, backslashes or "
-                                "control characters")
+        # The values become C++ string literals: keep them to printable characters without
+        # quotes or backslashes.
+        if(NOT "${arg_${text}}" MATCHES "^[^\"\\\\\r\n\t]*$")
+            message(FATAL_ERROR "BRISVANE_${text}: \"${arg_${text}}\": a setting must not hold "
+                                "quotes, backslashes or control characters")
         endif()
     endforeach()
-    if(NOT mail_domain_suffix MATCHES "^@.+")
+    if(NOT DEFINED arg_FILE_SERVERS AND NOT "FILE_SERVERS" IN_LIST arg_KEYWORDS_MISSING_VALUES)
+        set(arg_FILE_SERVERS "${BRISVANE_FILE_SERVERS}")
+    endif()
+    if(NOT arg_MAIL_DOMAIN_SUFFIX MATCHES "^@.+")
         message(FATAL_ERROR "BRISVANE_MAIL_DOMAIN_SUFFIX must be \"@\" followed by a domain")
     endif()
-    if(NOT lookup_url MATCHES "^https?://.+")
+    if(NOT arg_LOOKUP_URL MATCHES "^https?://.+")
         message(FATAL_ERROR "BRISVANE_LOOKUP_URL must be an http:// or https:// address")
     endif()
     # The domain goes before a backslash in the user name, and typed usernames lose it ignoring
@@ -50,7 +63,7 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
     endif()
     # Host names, IP addresses or NetBIOS names, or "." and a domain.
     set(file_server_literals "")
-    foreach(server IN LISTS file_servers)
+    foreach(server IN LISTS arg_FILE_SERVERS)
         if(NOT server MATCHES "^\\.?[A-Za-z0-9_-]+(\\.[A-Za-z0-9_-]+)*$")
             message(FATAL_ERROR "BRISVANE_FILE_SERVERS: \"${server}\" is neither a server name "
                                 "(letters, digits, hyphens and underscores, labels joined by "
@@ -58,21 +71,49 @@ function(brisvane_write_build_settings dir lookup_url mail_domain_suffix file_se
         endif()
         list(APPEND file_server_literals "u\"${server}\"")
     endforeach()
-    list(LENGTH file_server_literals BRISVANE_FILE_SERVER_COUNT)
-    # The names that build_settings.h.in uses, in this function's scope only.
-    set(BRISVANE_LOOKUP_URL "${lookup_url}")
-    set(BRISVANE_MAIL_DOMAIN_SUFFIX "${mail_domain_suffix}")
-    list(JOIN file_server_literals ", " BRISVANE_FILE_SERVER_LITERALS)
-    foreach(text IN LISTS texts)
-        set(BRISVANE_${text} "${arg_${text}}")
-    endforeach()
-    configure_file("${PROJECT_SOURCE_DIR}/mount/build_settings.h.in"
-                   "${dir}/mount/build_settings.h" @ONLY)
+    list(LENGTH file_server_literals file_server_count)
+    list(JOIN file_server_literals ", " file_server_literals)
+
+    set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
+    file(CONFIGURE OUTPUT "${source}" CONTENT [[
+// @target@: the organisation of the programs that link it, written by
+// brisvane_add_organisation (cmake/BrisvaneOrganisation.cmake).
+#include <array>
+
+#include "mount/organisation.h"
+
+namespace brisvane {
+
+namespace {
+
+constexpr std::array<TextView, @file_server_count@> kFileServers{@file_server_literals@};
+
+constexpr Organisation kOrganisation{
+    .lookupPageUrl = u"@arg_LOOKUP_URL@",
+    .mailDomainSuffix = u"@arg_MAIL_DOMAIN_SUFFIX@",
+    .logonDomain = u"@arg_LOGON_DOMAIN@",
+    .credentialsCaption = u"@arg_CREDENTIALS_CAPTION@",
+    .accountName = u"@arg_ACCOUNT_NAME@",
+    .contact = u"@arg_CONTACT@",
+    .fileServers = kFileServers,
+};
+
+}  // namespace
+
+const Organisation& ThisOrganisation() {
+    return kOrganisation;
+}
+
+}  // namespace brisvane
+]] @ONLY)
+    add_library(${target} OBJECT EXCLUDE_FROM_ALL "${source}")
+    target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}")
+    brisvane_target_settings(${target})
 endfunction()
 
-set(BRISVANE_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
-brisvane_write_build_settings("${BRISVANE_GENERATED_DIR}" "${BRISVANE_LOOKUP_URL}"
-                              "${BRISVANE_MAIL_DOMAIN_SUFFIX}" "${BRISVANE_FILE_SERVERS}")
+# The product's organisation: this build's settings. Written in every build, so that configuring
+# checks them wherever it runs; only the Windows build links it (brisvane.exe).
+brisvane_add_organisation(brisvane_organisation)
 
 # The product's settings with which someone else can send the member's password to a server of
 # their own. A plain build may have them (a developer's needs no list); configuring warns once
