@@ -171,7 +171,7 @@ class FakeForm : public MountForm {
     }
 
     Text driveLetter = u"M:";
-    Text domain = u"CAMPUS";
+    Text domain = Text(kTestOrganisation.logonDomain);
     Text webSite = Text(kTestOrganisation.lookupPageUrl);
     Text username = u"user1";
     Text password = u"secret";
