@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "demo/demo_settings.h"
+#include "mount/organisation.h"
 #include "standins/lookup_page.h"
 #include "standins/provider_journal.h"
 #include "standins/test_provider_settings.h"
@@ -77,7 +77,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     settings.driveFolder = homeFolder;
     for (const standins::DemoMember& member : members) {
         settings.accounts.emplace_back(
-            std::wstring(demo::kLogonDomain) + L"\\" + FromUtf8(member.username),
+            ToWide(ThisOrganisation().logonDomain) + L"\\" + FromUtf8(member.username),
             FromUtf8(member.password));
     }
     DeleteFileW(settings.journalPath.c_str());
@@ -93,8 +93,8 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
         return 1;
     }
 
-    Say("Ready: brisvane.exe asks " + Utf8(demo::kLookupUrl) + ", the home share shows " +
-        Utf8(settings.driveFolder));
+    Say("Ready: brisvane.exe asks " + ToUtf8(ThisOrganisation().lookupPageUrl) +
+        ", the home share shows " + Utf8(settings.driveFolder));
     for (const standins::DemoMember& member : members) {
         Say("  member " + member.username + ", password " + member.password);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mount/member_texts.h"
+#include "mount/organisation.h"
 #include "win32/text.h"
 
 namespace brisvane {
@@ -28,7 +29,7 @@ inline std::vector<std::wstring> UpToTheMapping(const std::wstring& letter,
                                                 const std::wstring& member,
                                                 const std::wstring& share) {
     std::vector<std::wstring> entries = UpToTheLookup(letter, member);
-    const Text userName = Join({texts::kDomain, u"\\", FromWide(member)});
+    const Text userName = Join({ThisOrganisation().logonDomain, u"\\", FromWide(member)});
     entries.insert(
         entries.end(),
         {ToWide(texts::kDone), ToWide(texts::kExtractingServer),

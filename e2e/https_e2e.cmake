@@ -24,7 +24,7 @@ add_executable(brisvane_https_e2e_tests https_test.cpp)
 set_target_properties(brisvane_https_e2e_tests PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${BRISVANE_DEMO_DIR}")
 target_link_libraries(brisvane_https_e2e_tests PRIVATE brisvane_program_driver
-                      brisvane_test_provider_support
+                      brisvane_demo_program_organisation brisvane_test_provider_support
                       brisvane_win32 brisvane_windows_test_support GTest::gtest_main)
 add_dependencies(brisvane_https_e2e_tests brisvane_demo)
 brisvane_target_settings(brisvane_https_e2e_tests)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e/program_fixture.h"
+#include "mount/organisation.h"
 #include "testing/test_folders.h"
 #include "win32/owners.h"
 #include "window/twips.h"
@@ -104,8 +105,10 @@ TEST_F(ProgramTest, EndsWhenThePageListsNoShareOrSeveral) {
         std::wstring lastEntry;
     };
     const Case cases[] = {
-        {L"nobody", Shown(texts::NoLocator()), Shown(texts::kNoServer)},
-        {L"twoshares", Shown(texts::SeveralLocators()), Shown(texts::kSeveralServers)},
+        {L"nobody", Shown(texts::NoLocator(ThisOrganisation().accountName)),
+         Shown(texts::kNoServer)},
+        {L"twoshares", Shown(texts::SeveralLocators(ThisOrganisation().contact)),
+         Shown(texts::kSeveralServers)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.member));
@@ -153,7 +156,7 @@ TEST_F(ProgramTest, ExplainsEachRefusalOfTheMapping) {
         std::wstring text;
         BoxIcon icon;
     };
-    const Text bob = Join({texts::kDomain, u"\\bob"});
+    const Text bob = Join({ThisOrganisation().logonDomain, u"\\bob"});
     const Case cases[] = {
         {1326, Shown(texts::MountError(u"1326", texts::kLogonFailure)), BoxIcon::kExclamation},
         {1219, Shown(texts::MountError(u"1219", texts::kCredentialConflict)),
@@ -290,7 +293,7 @@ TEST_F(ProgramTest, AdvancedOptionsGrowAndShrinkTheWindow) {
     ASSERT_TRUE(WaitUntil([&] { return program.Visible(frameHidden); }));
     EXPECT_NEAR(program.OuterHeight(), expanded, 1);
     EXPECT_EQ(program.Text(cmbDriveLetter), L"M:");
-    EXPECT_EQ(program.Text(txtDomain), Shown(texts::kDomain));
+    EXPECT_EQ(program.Text(txtDomain), Shown(ThisOrganisation().logonDomain));
     EXPECT_EQ(program.Text(txtWebSite), kStandInUrl);
     EXPECT_EQ(program.Text(txtInfo), L"");
 

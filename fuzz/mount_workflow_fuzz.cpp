@@ -270,6 +270,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Failures failures = ReadFailures(fields[3]);
     const std::int32_t mappingResult = ParseInt32(fields[3]);
     const std::vector<Text> fileServers = ReadFileServers(fields[3]);
+    const std::vector<TextView> fileServerViews(fileServers.begin(), fileServers.end());
 
     FakeWorld world;
     world.form.driveLetter = WithoutMarker(fields[0]);
@@ -277,12 +278,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.form.password = MarkedPassword(fields[2]);
     world.lookup.page = WithoutMarker(fields[4]);
     world.mapping.result = mappingResult;
-    world.fileServers.assign(fileServers.begin(), fileServers.end());
+    world.organisation.fileServers = fileServerViews;
     Arrange(world, failures);
 
     // Read before the run: a successful one empties the credential boxes.
     const Text driveLetter = Trim(world.form.driveLetter);
-    const Text username = CleanUsername(Trim(world.form.username));
+    const Text username = CleanUsername(Trim(world.form.username), world.organisation);
     const Text password = world.form.password;
     const bool credentialsGiven = !username.empty() && !Trim(password).empty();
     // What the member typed and may see again; the rest of what is shown is the program's own

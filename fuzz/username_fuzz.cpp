@@ -7,16 +7,20 @@
 #include <span>
 
 #include "fuzz/fuzz_input.h"
-#include "mount/build_settings.h"
 #include "mount/username.h"
+#include "testing/test_organisation.h"
 
 namespace brisvane::fuzzing {
 namespace {
 
+// The organisation whose texts the usernames lose.
+constexpr const Organisation& kOrganisation = testing::kTestOrganisation;
+
 Text ExpectedCleanUsername(TextView username) {
-    const Text domainSlash = Text(LogonDomain) + u"/";
-    const Text domainBackslash = Text(LogonDomain) + u"\\";
-    const std::array<TextView, 3> pieces{domainSlash, domainBackslash, MailDomainSuffix};
+    const Text domainSlash = Text(kOrganisation.logonDomain) + u"/";
+    const Text domainBackslash = Text(kOrganisation.logonDomain) + u"\\";
+    const std::array<TextView, 3> pieces{domainSlash, domainBackslash,
+                                         kOrganisation.mailDomainSuffix};
     Text text(username);
     for (const TextView piece : pieces) {
         const auto at = FoldedCopy(text).find(FoldedCopy(piece));
@@ -34,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace brisvane;
     using namespace brisvane::fuzzing;
     const Text username = DecodeText(std::span(data, size));
-    const Text cleaned = CleanUsername(username);
+    const Text cleaned = CleanUsername(username, kOrganisation);
     const Text expected = ExpectedCleanUsername(username);
     if (cleaned != expected) {
         Fail("CleanUsername gave \"" + Printable(cleaned) + "\", expected \"" +

@@ -1,11 +1,10 @@
 // Every text a member reads: the window's captions, labels and tooltips, the prompts and titles
 // of the message boxes, the entries of the activity log, and the descriptions of the errors the
-// program raises itself. The organisation's settings (build_settings.h) stand in them where they
+// program raises itself. The organisation's own texts (Organisation) are passed in where they
 // apply. A text that holds a value is made by a function here from its fixed pieces, joined with
 // nothing between them; CRLF is the line break everywhere.
 #pragma once
 
-#include "mount/build_settings.h"
 #include "mount/text.h"
 
 namespace brisvane::texts {
@@ -13,7 +12,6 @@ namespace brisvane::texts {
 // --- The window ------------------------------------------------------------------------------
 
 inline constexpr TextView kWindowCaption = u"Brisvane Utility";
-inline constexpr TextView kCredentialsCaption = CredentialsCaption;
 inline constexpr TextView kAdvancedOptions = u"Advanced Options";  // the frame and the check box
 inline constexpr TextView kOK = u"OK";
 inline constexpr TextView kCancel = u"Cancel";
@@ -26,8 +24,6 @@ inline constexpr TextView kUsernameTooltip = u"Please enter your username";
 inline constexpr TextView kPasswordTooltip = u"Please enter your password";
 // The version label until the load replaces it with VersionCaption.
 inline constexpr TextView kVersionPlaceholder = u"ver";
-// The initial text of the domain box.
-inline constexpr TextView kDomain = LogonDomain;
 // What assistive technology calls the activity log, which has no label of its own.
 inline constexpr TextView kActivityLogName = u"Activity log";
 
@@ -49,21 +45,22 @@ inline Text DriveInUse(TextView driveLetter) {
                  u" drive on this system.\r\nPlease unmount it before proceeding."});
 }
 
-// The lookup page holds more than one locator; the prompt ends with a line break.
-inline Text SeveralLocators() {
+// The lookup page holds more than one locator; the prompt ends with a line break. `contact`: the
+// organisation's (Organisation::contact).
+inline Text SeveralLocators(TextView contact) {
     return Join({u"The wepage containing the M: drive info has changed,\r\nPlease contact ",
-                 Contact, u" to update this program.\r\n"});
+                 contact, u" to update this program.\r\n"});
 }
 
-// The lookup page holds no locator.
-inline Text NoLocator() {
+// The lookup page holds no locator. `accountName`: the organisation's (Organisation::accountName).
+inline Text NoLocator(TextView accountName) {
     constexpr TextView kLines =
         u"There was a problem retrieving your share information from the Network\r\n"
         u"Please ensure that:\r\n"
         u" a. You typed your Username Correctly\r\n"
         u" b. The share you are trying to use belongs to a valid\r\n"
         u"    and active ";
-    return Join({kLines, AccountName, u" account."});
+    return Join({kLines, accountName, u" account."});
 }
 
 // The share is mapped; the text ends with a line break and is logged as shown.

@@ -32,14 +32,14 @@ struct MountInputs {
     SecretText password;
 };
 
-MountInputs ReadInputs(const MountForm& form) {
+MountInputs ReadInputs(const MountForm& form, const Organisation& organisation) {
     MountInputs inputs;
     inputs.driveLetter = Trim(form.DriveLetterText());
     inputs.domain = Trim(form.DomainText());
     inputs.lookupAddress = Trim(form.WebSiteText());
     inputs.username = Trim(form.UsernameText());
     inputs.password = form.PasswordText();
-    inputs.username = CleanUsername(inputs.username);
+    inputs.username = CleanUsername(inputs.username, organisation);
     return inputs;
 }
 
@@ -88,18 +88,18 @@ class MountRequest {
                 request.reset();
                 // The page alone named this share: nothing goes to its server unless it is
                 // one of the organisation's.
-                GuardSharePath(search.sharePath, services_.fileServers);
+                GuardSharePath(search.sharePath, services_.organisation.fileServers);
                 Mount(search.sharePath);
                 return;
             case ShareSearchResult::Outcome::kSeveral:
-                services_.boxes.MsgBox(texts::SeveralLocators(), BoxStyle::kExclamation,
-                                       texts::kBoxTitle);
+                services_.boxes.MsgBox(texts::SeveralLocators(services_.organisation.contact),
+                                       BoxStyle::kExclamation, texts::kBoxTitle);
                 LogLine(log_, texts::kSeveralServers);
                 request.reset();
                 return;
             case ShareSearchResult::Outcome::kNone:
-                services_.boxes.MsgBox(texts::NoLocator(), BoxStyle::kExclamation,
-                                       texts::kBoxTitle);
+                services_.boxes.MsgBox(texts::NoLocator(services_.organisation.accountName),
+                                       BoxStyle::kExclamation, texts::kBoxTitle);
                 LogLine(log_, texts::kNoServer);
                 request.reset();
                 return;
@@ -154,7 +154,7 @@ void btnOK_Click(const MountServices& services) {
     LogLine(log, texts::TimeEntry(services.clock.TimeOfDay()));
     LogLine(log, texts::kStartingUp);
 
-    MountInputs inputs = ReadInputs(services.form);
+    MountInputs inputs = ReadInputs(services.form, services.organisation);
     // A password of spaces only is as missing as an empty one.
     if (inputs.username.empty() || TrimmedView(inputs.password.View()).empty()) {
         services.boxes.MsgBox(texts::kMissingCredentials, BoxStyle::kExclamation, texts::kBoxTitle);

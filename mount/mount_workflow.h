@@ -4,11 +4,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 
 #include "mount/activity_log.h"
 #include "mount/message_box.h"
+#include "mount/organisation.h"
 #include "mount/secret_text.h"
 #include "mount/text.h"
 
@@ -83,9 +83,8 @@ struct MountServices {
     ShareLookup& lookup;
     DriveProbe& probe;
     DriveMapping& mapping;
-    // The organisation's file servers (see IsFileServer): the only servers that a share may be
-    // on. Empty: no list.
-    std::span<const TextView> fileServers{};
+    // The organisation the member signs in to: its usernames, texts and file servers.
+    const Organisation& organisation;
 };
 
 // Runs one mount request to its end. Outcomes are reported to the member, not returned. A

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "mount/build_settings.h"
-
 namespace brisvane {
 
 namespace {
@@ -17,10 +15,11 @@ void RemoveFirst(Text& text, TextView piece) {
 
 }  // namespace
 
-Text CleanUsername(TextView username) {
-    const Text domainSlash = Join({LogonDomain, u"/"});
-    const Text domainBackslash = Join({LogonDomain, u"\\"});
-    const std::array<TextView, 3> pieces{domainSlash, domainBackslash, MailDomainSuffix};
+Text CleanUsername(TextView username, const Organisation& organisation) {
+    const Text domainSlash = Join({organisation.logonDomain, u"/"});
+    const Text domainBackslash = Join({organisation.logonDomain, u"\\"});
+    const std::array<TextView, 3> pieces{domainSlash, domainBackslash,
+                                         organisation.mailDomainSuffix};
     Text cleaned(username);
     for (const TextView piece : pieces) {
         RemoveFirst(cleaned, piece);

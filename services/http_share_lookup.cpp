@@ -12,7 +12,6 @@
 #include <utility>
 #include <variant>
 
-#include "mount/build_settings.h"
 #include "mount/lookup_address.h"
 #include "mount/member_texts.h"
 #include "mount/shown_text.h"
@@ -21,6 +20,7 @@
 #include "services/proxy_route.h"
 #include "services/response_text.h"
 #include "services/winhttp_library.h"
+#include "version.h"
 #include "win32/error.h"
 #include "win32/owners.h"
 #include "win32/text.h"

@@ -15,6 +15,7 @@
 
 #include "mount/mount_workflow.h"
 #include "mount/workflow_error.h"
+#include "testing/test_organisation.h"
 
 namespace brisvane::testing {
 
@@ -173,8 +174,8 @@ class FakeForm : public MountForm {
     }
 
     Text driveLetter = u"M:";
-    Text domain = u"CAMPUS";
-    Text webSite = u"http://lookup.test/cs/servers/serversearch.asp";
+    Text domain = Text(kTestOrganisation.logonDomain);
+    Text webSite = Text(kTestOrganisation.lookupPageUrl);
     Text username = u"user1";
     Text password = u"secret";
     FakeLogBox log;
@@ -190,9 +191,9 @@ struct FakeWorld {
     FakeLookup lookup{form.log};
     FakeProbe probe;
     FakeMapping mapping;
-    std::vector<TextView> fileServers;  // empty: no list
+    Organisation organisation = kTestOrganisation;
 
-    MountServices Services() { return {form, boxes, clock, lookup, probe, mapping, fileServers}; }
+    MountServices Services() { return {form, boxes, clock, lookup, probe, mapping, organisation}; }
     void PressOK() { btnOK_Click(Services()); }
 };
 

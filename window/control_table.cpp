@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
 
 namespace brisvane {
@@ -18,31 +17,60 @@ using namespace texts;
 // pasted password or a long e-mail username is never cut.
 constexpr int kCredentialLimit = 256;
 
-constexpr std::array<ControlEntry, kControlCount> kControls{{
-    {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
-    {txtUname, kTextBox, frameCred, u"", {960, 240, 2415, 285}, kCredentialLimit, kUsernameTooltip},
-    {txtPasswd,
-     kPasswordBox,
-     frameCred,
-     u"",
-     {960, 720, 2415, 285},
-     kCredentialLimit,
-     kPasswordTooltip},
-    {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 0, u""},
-    {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 0, u""},
-    {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 0, u""},
-    {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 0, u""},
-    {txtDomain, kReadOnlyTextBox, frameHidden, kDomain, {1080, 600, 2415, 285}, 0, u""},
-    {txtWebSite, kReadOnlyTextBox, frameHidden, LookupPageUrl, {1080, 960, 2415, 285}, 0, u""},
-    {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 0, u""},
-    {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 0, u""},
-    {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 0, u""},
-    {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 0, u""},
-    {frameCred, kFrame, std::nullopt, kCredentialsCaption, {0, 0, 3615, 1935}, 0, u""},
-    {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 0, u""},
-    {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 0, u""},
-    {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 0, u""},
-}};
+constexpr ControlTableRows Controls(const Organisation& organisation) {
+    return {{
+        {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
+        {txtUname,
+         kTextBox,
+         frameCred,
+         u"",
+         {960, 240, 2415, 285},
+         kCredentialLimit,
+         kUsernameTooltip},
+        {txtPasswd,
+         kPasswordBox,
+         frameCred,
+         u"",
+         {960, 720, 2415, 285},
+         kCredentialLimit,
+         kPasswordTooltip},
+        {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 0, u""},
+        {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 0, u""},
+        {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 0, u""},
+        {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 0, u""},
+        {txtDomain,
+         kReadOnlyTextBox,
+         frameHidden,
+         organisation.logonDomain,
+         {1080, 600, 2415, 285},
+         0,
+         u""},
+        {txtWebSite,
+         kReadOnlyTextBox,
+         frameHidden,
+         organisation.lookupPageUrl,
+         {1080, 960, 2415, 285},
+         0,
+         u""},
+        {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 0, u""},
+        {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 0, u""},
+        {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 0, u""},
+        {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 0, u""},
+        {frameCred,
+         kFrame,
+         std::nullopt,
+         organisation.credentialsCaption,
+         {0, 0, 3615, 1935},
+         0,
+         u""},
+        {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 0, u""},
+        {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 0, u""},
+        {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 0, u""},
+    }};
+}
+
+// The rows of any organisation's window: the organisation fills in texts, never the layout.
+constexpr ControlTableRows kControls = Controls(Organisation{});
 
 constexpr bool RowsAreInTabOrder() {
     for (int index = 0; index < kControlCount; ++index) {
@@ -89,16 +117,12 @@ constexpr bool NamesAControl(ControlId label) {
 
 }  // namespace
 
-std::span<const ControlEntry> ControlTable() {
-    return kControls;
+ControlTableRows ControlTable(const Organisation& organisation) {
+    return Controls(organisation);
 }
 
-const ControlEntry& EntryOf(ControlId id) {
-    return kControls.at(static_cast<std::size_t>(TabIndexOf(id)));
-}
-
-std::span<const TextView> OrganisationFileServers() {
-    return FileServers;
+ControlEntry EntryOf(ControlId id, const Organisation& organisation) {
+    return Controls(organisation).at(static_cast<std::size_t>(TabIndexOf(id)));
 }
 
 std::span<const LabelledControl> LabelledControls() {

@@ -1,11 +1,13 @@
 // The main window as data: every control's kind, container, initial text, place and size in
-// twips, tab index and input settings. The window is built from this table alone.
+// twips, tab index and input settings. The window is built from this table and the organisation
+// whose texts it shows.
 #pragma once
 
 #include <array>
 #include <optional>
 #include <span>
 
+#include "mount/organisation.h"
 #include "mount/text.h"
 #include "window/control_ids.h"
 
@@ -47,16 +49,14 @@ struct ControlEntry {
 inline constexpr int kClientWidthTwips = 3705;
 inline constexpr int kDesignClientHeightTwips = 4905;
 
-// Every control, in tab order (ascending ID).
-std::span<const ControlEntry> ControlTable();
+using ControlTableRows = std::array<ControlEntry, kControlCount>;
 
-// The row of control `id`.
-const ControlEntry& EntryOf(ControlId id);
+// Every control of `organisation`'s window, in tab order (ascending ID). The credential frame's
+// caption, the domain box and the web-site box hold the organisation's texts.
+ControlTableRows ControlTable(const Organisation& organisation);
 
-// The organisation's file servers (BRISVANE_FILE_SERVERS), compiled in with the lookup address
-// of the table above: the only servers the window's mount request maps a share on. Empty: no
-// list.
-std::span<const TextView> OrganisationFileServers();
+// The row of control `id` in `organisation`'s window.
+ControlEntry EntryOf(ControlId id, const Organisation& organisation);
 
 // A label and the control whose name it gives.
 struct LabelledControl {

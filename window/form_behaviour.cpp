@@ -4,9 +4,9 @@
 #include <limits>
 #include <utility>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
 #include "mount/workflow_error.h"
+#include "version.h"
 
 namespace brisvane {
 

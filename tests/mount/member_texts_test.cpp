@@ -14,7 +14,6 @@ TEST(MemberTextsTest, TheWindowsCaptionsLabelsAndTooltips) {
     };
     const Case cases[] = {
         {kWindowCaption, u"Brisvane Utility"},
-        {kCredentialsCaption, u"University Credentials"},
         {kAdvancedOptions, u"Advanced Options"},
         {kOK, u"OK"},
         {kCancel, u"Cancel"},
@@ -25,7 +24,6 @@ TEST(MemberTextsTest, TheWindowsCaptionsLabelsAndTooltips) {
         {kWebSiteLabel, u"Web Site:"},
         {kUsernameTooltip, u"Please enter your username"},
         {kPasswordTooltip, u"Please enter your password"},
-        {kDomain, u"CAMPUS"},
         {kActivityLogName, u"Activity log"},
     };
     for (const Case& c : cases) {

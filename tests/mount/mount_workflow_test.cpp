@@ -250,7 +250,8 @@ TEST_F(MountWorkflowTest, ReportsEveryOtherFailureAsUnhandled) {
 }
 
 TEST_F(MountWorkflowTest, RefusesAShareOffTheFileServerListThroughTheHandlerBeforeMapping) {
-    world.fileServers = {u"files1", u".campus.example"};
+    const std::vector<TextView> fileServers{u"files1", u".campus.example"};
+    world.organisation.fileServers = fileServers;
     world.lookup.page = u"<td>smb://attacker.example/user1</td>\r\n";
     world.PressOK();
 
@@ -269,7 +270,8 @@ TEST_F(MountWorkflowTest, RefusesAShareOffTheFileServerListThroughTheHandlerBefo
 
     // A share on a listed server takes the road it always took.
     FakeWorld listed;
-    listed.fileServers = {u"files1", u"SRV1"};
+    const std::vector<TextView> listedServers{u"files1", u"SRV1"};
+    listed.organisation.fileServers = listedServers;
     listed.lookup.page = Text(kOnePage);
     listed.PressOK();
     EXPECT_EQ(
@@ -317,7 +319,7 @@ TEST_F(MountWorkflowTest, ShowsAHostileShareEscapedAndBoundedButMapsItAsNamed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeWorld fresh;
-        fresh.fileServers = c.fileServers;
+        fresh.organisation.fileServers = c.fileServers;
         fresh.lookup.page = u"<td>smb://" + c.share + u"</td>\r\n";
         fresh.mapping.result = 53;
         fresh.PressOK();

@@ -1,29 +1,33 @@
-// The core and the control table as another organisation builds them (tests/mount/CMakeLists.txt:
-// logon domain ACME-HQ, caption "Acme Staff Sign-in", account name "Acme Staff", contact "the Acme
-// IT Service Desk"): its members read its own texts wherever the default build shows CAMPUS,
-// "University Credentials", Varnholt and Tamsk.
+// The core given another organisation (logon domain ACME-HQ, account name "Acme Staff", contact
+// "the Acme IT Service Desk"): its members read its own texts wherever the test organisation's
+// show CAMPUS, Varnholt and Tamsk.
 #include <gtest/gtest.h>
 
 #include "mount/username.h"
 #include "testing/fakes.h"
-#include "window/control_table.h"
 
 namespace brisvane::testing {
 namespace {
 
-class OrganisationTextsTest : public ::testing::Test {
-  protected:
-    // The window's domain box, as the workflow reads it.
-    OrganisationTextsTest() { world.form.domain = Text(EntryOf(ControlId::txtDomain).text); }
-    FakeWorld world;
+constexpr Organisation kAcme{
+    .lookupPageUrl = u"https://intranet.acme.example/cs/servers/serversearch.asp",
+    .mailDomainSuffix = u"@acme.example",
+    .logonDomain = u"ACME-HQ",
+    .credentialsCaption = u"Acme Staff Sign-in",
+    .accountName = u"Acme Staff",
+    .contact = u"the Acme IT Service Desk",
+    .fileServers = {},
 };
 
-TEST_F(OrganisationTextsTest, TheWindowShowsTheOrganisationsCaptionAndDomain) {
-    EXPECT_EQ(EntryOf(ControlId::frameCred).text, u"Acme Staff Sign-in");
-    EXPECT_EQ(EntryOf(ControlId::txtDomain).text, u"ACME-HQ");
-    EXPECT_EQ(EntryOf(ControlId::txtWebSite).text,
-              u"https://intranet.acme.example/cs/servers/serversearch.asp");
-}
+class OrganisationTextsTest : public ::testing::Test {
+  protected:
+    // The window's domain box holds the organisation's logon domain.
+    OrganisationTextsTest() {
+        world.organisation = kAcme;
+        world.form.domain = Text(kAcme.logonDomain);
+    }
+    FakeWorld world;
+};
 
 TEST_F(OrganisationTextsTest, MapsAsTheOrganisationsDomainAndRemovesItFromTypedUsernames) {
     world.form.username = u"acme-hq\\user1";
@@ -32,8 +36,9 @@ TEST_F(OrganisationTextsTest, MapsAsTheOrganisationsDomainAndRemovesItFromTypedU
 
     ASSERT_EQ(world.mapping.calls.size(), 1u);
     EXPECT_EQ(world.mapping.calls[0].userName, u"ACME-HQ\\user1");
-    EXPECT_EQ(CleanUsername(u"ACME-HQ/user1@acme.example"), u"user1");
-    EXPECT_EQ(CleanUsername(u"CAMPUS\\user1@campus.example"), u"CAMPUS\\user1@campus.example");
+    EXPECT_EQ(CleanUsername(u"ACME-HQ/user1@acme.example", kAcme), u"user1");
+    EXPECT_EQ(CleanUsername(u"CAMPUS\\user1@campus.example", kAcme),
+              u"CAMPUS\\user1@campus.example");
 }
 
 TEST_F(OrganisationTextsTest, PagesWithoutTheShareOrWithTwoNameTheOrganisationsPeople) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/test_organisation.h"
+
 namespace brisvane {
 namespace {
 
@@ -32,7 +34,8 @@ TEST(CleanUsernameTest, RemovesTheDomainPrefixesAndTheMailSuffixOnce) {
         {u"C\u0041MPUS/x", u"x"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CleanUsername(c.typed), c.cleaned) << std::string(c.typed.begin(), c.typed.end());
+        EXPECT_EQ(CleanUsername(c.typed, testing::kTestOrganisation), c.cleaned)
+            << std::string(c.typed.begin(), c.typed.end());
     }
 }
 

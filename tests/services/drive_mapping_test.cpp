@@ -133,7 +133,8 @@ TEST_F(DriveMappingTest, ReportsEachResultOfTheCallToTheMember) {
         world.form.password = u"p\u00E4ss\u20AC";
         world.lookup.page = u"<tr><td>j\u00FCrgen</td><td>smb://files1/juergen</td></tr>";
         NetworkDriveMapping mapping;
-        btnOK_Click({world.form, world.boxes, world.clock, world.lookup, world.probe, mapping});
+        btnOK_Click({world.form, world.boxes, world.clock, world.lookup, world.probe, mapping,
+                     world.organisation});
 
         ASSERT_EQ(world.boxes.shown.size(), 1u);
         const testing::ShownBox& box = world.boxes.shown[0];

@@ -520,7 +520,8 @@ TEST(HttpShareLookupTest, AnUnfindableServerGetsTheWorkflowsNetworkAdvice) {
     testing::FakeWorld world;
     world.form.webSite = FromWide(kUnresolvableHost);
     HttpShareLookup lookup(TestLimits());
-    btnOK_Click({world.form, world.boxes, world.clock, lookup, world.probe, world.mapping});
+    btnOK_Click({world.form, world.boxes, world.clock, lookup, world.probe, world.mapping,
+                 world.organisation});
 
     ASSERT_EQ(world.boxes.shown.size(), 1u);
     const Text& prompt = world.boxes.shown[0].prompt;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
 #include "mount/workflow_error.h"
+#include "version.h"
 
 namespace brisvane::testing {
 namespace {

@@ -6,8 +6,9 @@
 
 #include <string>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
+#include "version.h"
+#include "win32/owners.h"
 #include "window/control_table.h"
 #include "window_test_support.h"
 
@@ -66,7 +67,7 @@ class MainWindowLayoutTest : public WindowTest {
 };
 
 TEST_F(MainWindowLayoutTest, EveryControlHasItsClassContainerTextPlaceAndSize) {
-    for (const ControlEntry& expected : ControlTable()) {
+    for (const ControlEntry& expected : ControlTable(kTestOrganisation)) {
         SCOPED_TRACE(TabIndexOf(expected.id));
         HWND control = Find(expected.id);
         ASSERT_NE(control, nullptr);
@@ -217,7 +218,8 @@ TEST_F(MainWindowLayoutTest, ReadOnlyBoxesKeepTheirTextOnTheInactiveBorderColour
     ASSERT_TRUE(::OpenClipboard(Main()));
     HANDLE copied = ::GetClipboardData(CF_UNICODETEXT);
     ASSERT_NE(copied, nullptr);
-    EXPECT_EQ(static_cast<const wchar_t*>(::GlobalLock(copied)), Wide(texts::kDomain));
+    EXPECT_EQ(static_cast<const wchar_t*>(::GlobalLock(copied)),
+              Wide(kTestOrganisation.logonDomain));
     ::GlobalUnlock(copied);
     ::CloseClipboard();
 }
@@ -267,7 +269,7 @@ TEST_F(MainWindowLayoutTest, CredentialBoxesCarryTheirTooltips) {
     }
     ASSERT_NE(tooltip, nullptr);
     LRESULT withTooltip = 0;
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : ControlTable(kTestOrganisation)) {
         if (entry.tooltip.empty()) {
             continue;
         }

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "mount/build_settings.h"
 #include "mount/member_texts.h"
 #include "window_test_support.h"
 
@@ -42,7 +41,7 @@ TEST_F(MainWindowWorkflowTest, OkMountsTheShareReportsItInTheSystemBoxAndEndsThe
     EXPECT_EQ(mapping.calls[0].password, u" secret ");  // as typed
     EXPECT_EQ(mapping.calls[0].userName, u"CAMPUS\\user1");
     ASSERT_EQ(lookup.addresses.size(), 1u);
-    EXPECT_EQ(lookup.addresses[0], LookupPageUrl);
+    EXPECT_EQ(lookup.addresses[0], kTestOrganisation.lookupPageUrl);
 
     EXPECT_EQ(RunUntilEnd(), 0);
     EXPECT_EQ(Main(), nullptr);
@@ -87,7 +86,8 @@ TEST_F(MainWindowWorkflowTest, CredentialsOfUpTo256CharactersReachTheMappingCall
     for (int i = 0; i < 256; ++i) {
         password += static_cast<wchar_t>(L'!' + i % 94);
     }
-    const std::wstring mailSuffix(MailDomainSuffix.begin(), MailDomainSuffix.end());
+    const std::wstring mailSuffix(kTestOrganisation.mailDomainSuffix.begin(),
+                                  kTestOrganisation.mailDomainSuffix.end());
     const std::wstring name(256 - mailSuffix.size(), L'n');
     Paste(txtUname, name + mailSuffix);
     Paste(txtPasswd, password);

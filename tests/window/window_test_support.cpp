@@ -43,7 +43,7 @@ WindowTest::~WindowTest() {
 }
 
 void WindowTest::Open(Boxes kind) {
-    win32::WindowServices services{lookup, probe, mapping};
+    win32::WindowServices services{kTestOrganisation, lookup, probe, mapping};
     services.boxes = kind == Boxes::kRecorded ? &boxes : nullptr;
     services.clock = &clock;
     window = std::make_unique<win32::MainWindow>(::GetModuleHandleW(nullptr), services);

@@ -45,7 +45,8 @@ std::optional<int> BackgroundColourOf(ControlKind kind) {
 
 }  // namespace
 
-ControlSet::ControlSet(HWND window, HINSTANCE instance) : instance_(instance) {
+ControlSet::ControlSet(HWND window, HINSTANCE instance, const Organisation& organisation)
+    : instance_(instance), table_(ControlTable(organisation)) {
     InitCommonControlsOnce();
     CreateControls(window);
     StackControls();
@@ -56,15 +57,19 @@ HWND ControlSet::Control(ControlId id) const {
     return controls_.at(static_cast<std::size_t>(TabIndexOf(id)));
 }
 
+const ControlEntry& ControlSet::EntryOf(ControlId id) const {
+    return table_.at(static_cast<std::size_t>(TabIndexOf(id)));
+}
+
 void ControlSet::CreateControls(HWND window) {
     // The frames first: they contain the other controls.
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : table_) {
         if (!entry.container) {
             controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
                 CreateControl(entry, window, instance_);
         }
     }
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : table_) {
         if (entry.container) {
             controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
                 CreateControl(entry, Control(*entry.container), instance_);
@@ -104,7 +109,7 @@ void ControlSet::AddTooltips(HWND window) {
     if (tooltip_ == nullptr) {
         ThrowLastError(u"CreateWindowExW (tooltip)");
     }
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : table_) {
         if (entry.tooltip.empty()) {
             continue;
         }
@@ -125,7 +130,7 @@ void ControlSet::AddTooltips(HWND window) {
 void ControlSet::LayOut(UINT dpi) {
     UniqueFont dialogFont = CreateDialogFont(dpi);
     UniqueFont logFont = CreateLogFont(dpi);
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : table_) {
         HWND control = Control(entry.id);
         HFONT font = entry.kind == ControlKind::kLogBox ? logFont.get() : dialogFont.get();
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -138,7 +143,7 @@ void ControlSet::LayOut(UINT dpi) {
     dialogFont_ = std::move(dialogFont);
     logFont_ = std::move(logFont);
 
-    for (const ControlEntry& entry : ControlTable()) {
+    for (const ControlEntry& entry : table_) {
         PlaceControl(Control(entry.id), entry, dpi);
     }
     KeepLabelsBesideTheirBoxes();
@@ -169,7 +174,7 @@ void ControlSet::KeepLabelsBesideTheirBoxes() {
 }
 
 HBRUSH ControlSet::SetColours(HDC dc, HWND control) const {
-    const std::span<const ControlEntry> table = ControlTable();
+    const std::span<const ControlEntry> table = table_;
     const auto entry = std::ranges::find_if(
         table, [&](const ControlEntry& candidate) { return Control(candidate.id) == control; });
     if (control == nullptr || entry == table.end()) {

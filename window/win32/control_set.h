@@ -12,14 +12,15 @@
 
 #include "win32/owners.h"
 #include "window/control_ids.h"
+#include "window/control_table.h"
 
 namespace brisvane::win32 {
 
 class ControlSet {
   public:
-    // Creates every control of the table in `window` and its frames, stacked and with their
-    // tooltips. Only the credential frame is in view; LayOut places and sizes them all.
-    ControlSet(HWND window, HINSTANCE instance);
+    // Creates every control of `organisation`'s table in `window` and its frames, stacked and
+    // with their tooltips. Only the credential frame is in view; LayOut places and sizes them all.
+    ControlSet(HWND window, HINSTANCE instance, const Organisation& organisation);
     // The controls' handles are shared with the window that holds them.
     ControlSet(const ControlSet&) = delete;
     ControlSet& operator=(const ControlSet&) = delete;
@@ -41,12 +42,14 @@ class ControlSet {
     void ForgetControls() noexcept;
 
   private:
+    const ControlEntry& EntryOf(ControlId id) const;
     void CreateControls(HWND window);
     void StackControls();
     void KeepLabelsBesideTheirBoxes();
     void AddTooltips(HWND window);
 
     HINSTANCE instance_;
+    ControlTableRows table_;
     std::array<HWND, kControlCount> controls_{};  // children: destroyed with the window
     HWND tooltip_ = nullptr;                      // owned by the window, destroyed with it
     UniqueFont dialogFont_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "mount/organisation.h"
 #include "services/drive_mapping.h"
 #include "services/drive_probe.h"
 #include "services/http_share_lookup.h"
@@ -19,5 +20,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     brisvane::HttpShareLookup lookup;
     brisvane::VolumeDriveProbe probe;
     brisvane::NetworkDriveMapping mapping;
-    return brisvane::win32::RunProgram(instance, {lookup, probe, mapping});
+    // The organisation this program was built for (brisvane_add_organisation).
+    return brisvane::win32::RunProgram(instance,
+                                       {brisvane::ThisOrganisation(), lookup, probe, mapping});
 }

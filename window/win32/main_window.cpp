@@ -60,7 +60,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
         ThrowLastError(u"CreateWindowExW (main window)");
     }
     systemBoxes_.emplace(Handle());
-    controls_.emplace(Handle(), instance);
+    controls_.emplace(Handle(), instance, services_.organisation);
     SubclassCredentialBoxes();
     log_ = EditLogBox(Control(ControlId::txtInfo));
     RemoveSizingFromSystemMenu();
@@ -86,7 +86,7 @@ MountServices MainWindow::Services() {
             services_.lookup,
             services_.probe,
             services_.mapping,
-            OrganisationFileServers()};
+            services_.organisation};
 }
 
 // --- Building ---------------------------------------------------------------------------------

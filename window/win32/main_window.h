@@ -20,8 +20,10 @@
 
 namespace brisvane::win32 {
 
-// The services the mount request reaches outside the window.
+// The organisation whose window it is, and the services the mount request reaches outside the
+// window.
 struct WindowServices {
+    const Organisation& organisation;
     ShareLookup& lookup;
     DriveProbe& probe;
     DriveMapping& mapping;

@@ -13,8 +13,8 @@ namespace brisvane::win32 {
 
 namespace {
 
-FrameExtent ExtentOf(ControlId frame) {
-    const TwipsRect& twips = EntryOf(frame).twips;
+FrameExtent ExtentOf(ControlId frame, const Organisation& organisation) {
+    const TwipsRect twips = EntryOf(frame, organisation).twips;
     return {static_cast<float>(twips.top), static_cast<float>(twips.height)};
 }
 
@@ -23,11 +23,11 @@ FrameExtent ExtentOf(ControlId frame) {
 // --- FormView ---------------------------------------------------------------------------------
 
 FrameExtent MainWindow::CredentialFrame() const {
-    return ExtentOf(ControlId::frameCred);
+    return ExtentOf(ControlId::frameCred, services_.organisation);
 }
 
 FrameExtent MainWindow::AdvancedFrame() const {
-    return ExtentOf(ControlId::frameHidden);
+    return ExtentOf(ControlId::frameHidden, services_.organisation);
 }
 
 void MainWindow::SetVersionCaption(TextView caption) {
