@@ -1,6 +1,7 @@
 #include "testing/program_driver.h"
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "testing/window_reading.h"
@@ -18,11 +19,24 @@ ProgramDriver::ProgramDriver(const std::wstring& program) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &started)) {
-        throw std::runtime_error("cannot start the program: error " +
-                                 std::to_string(GetLastError()));
+    // Wine's CreateProcessW now and then fails with ERROR_INTERNAL_ERROR on a loaded machine,
+    // with nothing started; a few more tries start the program.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::wstring commandLine = L"\"" + program + L"\"";
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &started)) {
+            error = ERROR_SUCCESS;
+            break;
+        }
+        error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+        Sleep(500);
+    }
+    if (error != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot start the program: error " + std::to_string(error));
     }
     const UniqueHandle thread(started.hThread);
     process_.reset(started.hProcess);
