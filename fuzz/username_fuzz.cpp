@@ -14,7 +14,7 @@ namespace brisvane::fuzzing {
 namespace {
 
 // The organisation whose texts the usernames lose.
-constexpr const Organisation& kOrganisation = testing::kTestOrganisation;
+constexpr const Organisation& kOrganisation = test_support::kTestOrganisation;
 
 Text ExpectedCleanUsername(TextView username) {
     const Text domainSlash = Text(kOrganisation.logonDomain) + u"/";

@@ -6,7 +6,7 @@
 #include "testing/window_reading.h"
 #include "win32/owners.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 namespace {
 
@@ -99,7 +99,7 @@ UINT ProgramDriver::Dpi() const {
 
 std::optional<SeenMessageBox> ProgramDriver::WaitForMessageBox(
     std::chrono::milliseconds patience) const {
-    return testing::WaitForMessageBox(processId_, patience);
+    return test_support::WaitForMessageBox(processId_, patience);
 }
 
 std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patience) const {
@@ -112,4 +112,4 @@ std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patien
     return code;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

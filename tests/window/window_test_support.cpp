@@ -7,7 +7,7 @@
 #include "testing/window_reading.h"
 #include "window/win32/program.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 using namespace std::chrono_literals;
 
@@ -135,7 +135,7 @@ void WindowTest::Type(ControlId id, const std::wstring& text) {
 }
 
 std::wstring WindowTest::TextOf(ControlId id) const {
-    return testing::TextOf(Find(id));
+    return test_support::TextOf(Find(id));
 }
 
 int Pixels(int twips, UINT dpi) {
@@ -159,4 +159,4 @@ std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {
     return log;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support
