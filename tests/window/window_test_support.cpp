@@ -43,10 +43,10 @@ WindowTest::~WindowTest() {
 }
 
 void WindowTest::Open(Boxes kind) {
-    win32::WindowServices services{kTestOrganisation, lookup, probe, mapping};
+    window::WindowServices services{kTestOrganisation, lookup, probe, mapping};
     services.boxes = kind == Boxes::kRecorded ? &boxes : nullptr;
     services.clock = &clock;
-    window = std::make_unique<win32::MainWindow>(::GetModuleHandleW(nullptr), services);
+    window = std::make_unique<window::MainWindow>(::GetModuleHandleW(nullptr), services);
     window->Load();
     Pump();
 }
@@ -82,7 +82,7 @@ void WindowTest::Pump() {
             ::PostQuitMessage(static_cast<int>(message.wParam));  // for RunUntilEnd
             return;
         }
-        win32::DispatchProgramMessage(Main(), message);
+        window::DispatchProgramMessage(Main(), message);
     }
 }
 
@@ -109,7 +109,7 @@ void WindowTest::Click(ControlId button) {
 }
 
 int WindowTest::RunUntilEnd() {
-    return win32::RunMessageLoop(*window);
+    return window::RunMessageLoop(*window);
 }
 
 void WindowTest::SetText(ControlId id, const std::wstring& text) {

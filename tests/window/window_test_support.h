@@ -81,7 +81,7 @@ class WindowTest : public ::testing::Test {
         const std::wstring log = TextOf(ControlId::txtInfo);
         return Text(log.begin(), log.end());
     }};
-    std::unique_ptr<win32::MainWindow> window;
+    std::unique_ptr<window::MainWindow> window;
 };
 
 // Pixels for twips at `dpi`, rounded to the nearest.

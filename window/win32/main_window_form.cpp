@@ -9,7 +9,7 @@
 #include "win32/window_text.h"
 #include "window/control_table.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -31,7 +31,7 @@ FrameExtent MainWindow::AdvancedFrame() const {
 }
 
 void MainWindow::SetVersionCaption(TextView caption) {
-    SetWindowTextTo(Control(ControlId::lblVer), caption);
+    win32::SetWindowTextTo(Control(ControlId::lblVer), caption);
 }
 
 void MainWindow::SetOuterHeight(std::int16_t twips) {
@@ -100,27 +100,27 @@ void MainWindow::Unload() {
 // --- MountForm --------------------------------------------------------------------------------
 
 Text MainWindow::DriveLetterText() const {
-    return WindowText(Control(ControlId::cmbDriveLetter));
+    return win32::WindowText(Control(ControlId::cmbDriveLetter));
 }
 
 Text MainWindow::DomainText() const {
-    return WindowText(Control(ControlId::txtDomain));
+    return win32::WindowText(Control(ControlId::txtDomain));
 }
 
 Text MainWindow::WebSiteText() const {
-    return WindowText(Control(ControlId::txtWebSite));
+    return win32::WindowText(Control(ControlId::txtWebSite));
 }
 
 Text MainWindow::UsernameText() const {
-    return WindowText(Control(ControlId::txtUname));
+    return win32::WindowText(Control(ControlId::txtUname));
 }
 
 SecretText MainWindow::PasswordText() const {
-    return WindowSecret(Control(ControlId::txtPasswd));
+    return win32::WindowSecret(Control(ControlId::txtPasswd));
 }
 
 void MainWindow::CloseApp() {
     behaviour_.CloseApp();
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window
