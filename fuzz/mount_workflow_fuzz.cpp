@@ -180,7 +180,7 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
             steps.back() += c;
         }
     }
-    const Text server = FoldedCopy(steps.front());
+    const Text server = FoldedAscii(steps.front());
     if (server == u"?" || server == u"." || server.find(u'@') != Text::npos) {
         return false;  // a device path, or a web server
     }
@@ -196,7 +196,7 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
         return false;
     }
     for (const Text& entry : fileServers) {
-        const Text folded = FoldedCopy(entry);
+        const Text folded = FoldedAscii(entry);
         if (folded.front() == u'.' ? server.size() > folded.size() && server.ends_with(folded)
                                    : server == folded) {
             return true;

@@ -23,7 +23,7 @@ Text ExpectedCleanUsername(TextView username) {
                                          kOrganisation.mailDomainSuffix};
     Text text(username);
     for (const TextView piece : pieces) {
-        const auto at = FoldedCopy(text).find(FoldedCopy(piece));
+        const auto at = FoldedAscii(text).find(FoldedAscii(piece));
         if (at != Text::npos) {
             text.erase(at, piece.size());
         }
