@@ -3,9 +3,9 @@
 // messages are in main_window.cpp.
 #include "window/win32/main_window.h"
 
-#include <new>
 #include <string>
 
+#include "win32/error.h"
 #include "win32/window_text.h"
 #include "window/control_table.h"
 
@@ -45,8 +45,13 @@ void MainWindow::AppendDriveLetter(TextView entry) {
     const std::wstring text = ToWide(entry);
     const LRESULT added = ::SendMessageW(Control(ControlId::cmbDriveLetter), CB_ADDSTRING, 0,
                                          reinterpret_cast<LPARAM>(text.c_str()));
-    if (added == CB_ERR || added == CB_ERRSPACE) {
-        throw std::bad_alloc();
+    // A combo box reports a failure by its answer alone, without a last error: CB_ERRSPACE when
+    // it has no room for the entry, CB_ERR when it refuses it.
+    if (added == CB_ERRSPACE) {
+        throw CallError(u"CB_ADDSTRING", ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (added == CB_ERR) {
+        throw CallError(u"CB_ADDSTRING", ERROR_INVALID_PARAMETER);
     }
 }
 
