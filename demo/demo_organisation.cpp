@@ -73,7 +73,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
 
     // The file servers: every demo member with their demo password, every drive one folder.
     standins::TestProviderSettings settings;
-    settings.journalPath = testing::TempPath(L"brisvane-demo-connections.txt");
+    settings.journalPath = test_support::TempPath(L"brisvane-demo-connections.txt");
     settings.driveFolder = homeFolder;
     for (const standins::DemoMember& member : members) {
         settings.accounts.emplace_back(

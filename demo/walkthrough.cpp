@@ -18,7 +18,7 @@
 namespace {
 
 using namespace brisvane;
-using testing::ProgramDriver;
+using test_support::ProgramDriver;
 
 RECT AreaOf(HWND window) {
     RECT area{};
@@ -44,14 +44,14 @@ int WalkThrough(const std::wstring& username, const std::wstring& password) {
     Picture("1-sign-in", program.Window(), AreaOf(program.Window()));
 
     program.Click(ControlId::chkAdvanced);
-    if (!testing::WaitUntil([&] { return program.Visible(ControlId::frameHidden); })) {
+    if (!test_support::WaitUntil([&] { return program.Visible(ControlId::frameHidden); })) {
         std::printf("the advanced options did not show\n");
         return 1;
     }
     Picture("2-advanced-options", program.Window(), AreaOf(program.Window()));
 
     program.Click(ControlId::btnOK);
-    const std::optional<testing::SeenMessageBox> box = program.WaitForMessageBox();
+    const std::optional<test_support::SeenMessageBox> box = program.WaitForMessageBox();
     if (!box) {
         std::printf("no message box showed\n");
         return 1;

@@ -34,7 +34,7 @@ class PreferDllsBesideTheProgram {
     }
 
   private:
-    std::deque<testing::ScopedRegistryValue> overrides_;
+    std::deque<test_support::ScopedRegistryValue> overrides_;
 };
 
 TEST_F(DllSearchTest, LoadsNoDllFromItsOwnFolder) {
@@ -42,7 +42,7 @@ TEST_F(DllSearchTest, LoadsNoDllFromItsOwnFolder) {
     // itself, as a Downloads folder may: WinHTTP for the lookup, mpr.dll for the mapping, which
     // is handed the password.
     const std::vector<std::wstring> planted = {L"winhttp", L"mpr"};
-    const std::wstring folder = testing::TempFolder(L"brisvane-e2e-downloads") + L"\\";
+    const std::wstring folder = test_support::TempFolder(L"brisvane-e2e-downloads") + L"\\";
     const std::wstring program = folder + L"brisvane.exe";
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"brisvane.exe").c_str(), program.c_str(), FALSE));
     for (const std::wstring& dll : planted) {

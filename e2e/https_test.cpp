@@ -31,10 +31,10 @@ namespace {
 
 using enum ControlId;
 using standins::ProviderCall;
-using testing::BoxIcon;
-using testing::ProgramDriver;
-using testing::SeenMessageBox;
-using testing::WaitUntil;
+using test_support::BoxIcon;
+using test_support::ProgramDriver;
+using test_support::SeenMessageBox;
+using test_support::WaitUntil;
 
 // Everything the service has logged so far (UTF-8).
 std::string ServiceLog() {
@@ -46,7 +46,7 @@ std::string ServiceLog() {
     return {std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
 }
 
-class HttpsLookupTest : public testing::ProviderFixture {
+class HttpsLookupTest : public test_support::ProviderFixture {
   protected:
     HttpsLookupTest() : ProviderFixture(L"brisvane-https-e2e-test") {}
 
@@ -99,7 +99,7 @@ class HttpsLookupTest : public testing::ProviderFixture {
 };
 
 TEST_F(HttpsLookupTest, MapsTheMembersDriveThroughTheService) {
-    const std::wstring homeFolder = testing::TempFolder(L"brisvane-https-e2e-home");
+    const std::wstring homeFolder = test_support::TempFolder(L"brisvane-https-e2e-home");
     const std::wstring welcome = homeFolder + L"\\welcome.txt";
     ASSERT_NE(OwnFileHandle(CreateFileW(welcome.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr)),

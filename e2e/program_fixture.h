@@ -28,9 +28,9 @@ namespace brisvane::e2e {
 
 using standins::LookupPageServer;
 using standins::ReceivedRequest;
-using testing::BoxIcon;
-using testing::ProgramDriver;
-using testing::SeenMessageBox;
+using test_support::BoxIcon;
+using test_support::ProgramDriver;
+using test_support::SeenMessageBox;
 
 // The box that ends an attempt, and the log while the box was open and after it was closed.
 struct Outcome {
@@ -39,7 +39,7 @@ struct Outcome {
     std::wstring log;
 };
 
-class ProgramTest : public testing::ProviderFixture {
+class ProgramTest : public test_support::ProviderFixture {
   protected:
     ProgramTest() : ProviderFixture(L"brisvane-e2e-test") {}
 

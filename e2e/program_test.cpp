@@ -18,7 +18,7 @@ namespace {
 using enum ControlId;
 using standins::PageReply;
 using standins::ProviderCall;
-using testing::WaitUntil;
+using test_support::WaitUntil;
 
 // A text of the program as the window shows it.
 std::wstring Shown(TextView text) {
@@ -27,7 +27,7 @@ std::wstring Shown(TextView text) {
 
 TEST_F(ProgramTest, MapsTheMembersShareAndEnds) {
     ServeTheDemoPage();
-    const std::wstring homeFolder = testing::TempFolder(L"brisvane-e2e-home");
+    const std::wstring homeFolder = test_support::TempFolder(L"brisvane-e2e-home");
     const std::wstring welcome = homeFolder + L"\\welcome.txt";
     ASSERT_NE(OwnFileHandle(CreateFileW(welcome.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr)),
@@ -80,7 +80,7 @@ TEST_F(ProgramTest, RefusesMissingCredentialsBeforeAskingAnyone) {
 
 TEST_F(ProgramTest, RefusesADriveLetterThatIsInUse) {
     ServeTheDemoPage();
-    MakeDrive(L'Q', testing::TempFolder(L"brisvane-e2e-taken"));
+    MakeDrive(L'Q', test_support::TempFolder(L"brisvane-e2e-taken"));
     StartTheProgram();
     program_->Click(chkAdvanced);
     program_->Type(cmbDriveLetter, L"Q:");

@@ -102,16 +102,6 @@ std::int32_t ParseInt32(TextView text) {
     return static_cast<std::int32_t>(value);
 }
 
-Text FoldedCopy(TextView text) {
-    Text folded(text);
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c | 0x20U);
-        }
-    }
-    return folded;
-}
-
 bool HoldsHiddenCharacter(TextView text) {
     constexpr TextView kFormatCharacters =
         u"\u061C\u200B\u200C\u200D\u200E\u200F\u2028\u2029\u202A\u202B\u202C\u202D\u202E"

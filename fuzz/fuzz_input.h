@@ -28,10 +28,6 @@ std::vector<Text> SplitFields(TextView text, std::size_t count);
 // wrapped to 32 bits so that "4294967295" reaches -1 and every value has a spelling.
 std::int32_t ParseInt32(TextView text);
 
-// The text with ASCII letters in lower case and everything else as it was: a plain second
-// reading of how the core ignores letter case.
-Text FoldedCopy(TextView text);
-
 // True when `text` holds a character that must never reach the member's eyes raw: a C0 or C1
 // control or DEL, a line or paragraph separator, a bidirectional control, a zero-width
 // character, or a surrogate without its pair. A plain second reading of what ShownText escapes.

@@ -86,16 +86,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TextView userName = fields[3];
 
     const Text earlierLog = u"\r\nMounting Share:";
-    testing::FakeLogBox log;
+    test_support::FakeLogBox log;
     log.text = earlierLog;
-    testing::FakeBoxes boxes(log);
+    test_support::FakeBoxes boxes(log);
     ReportMountError(code, driveLetter, sharePath, userName, boxes, log);
 
     const Text message = MountErrorMessage(code, driveLetter, sharePath, userName);
     if (boxes.shown.size() != 1) {
         Fail("ReportMountError showed " + std::to_string(boxes.shown.size()) + " boxes");
     }
-    const testing::ShownBox& box = boxes.shown.front();
+    const test_support::ShownBox& box = boxes.shown.front();
     const BoxStyle style = code == 1206 ? BoxStyle::kPlain : BoxStyle::kExclamation;
     if (box.prompt != message || box.title != u"Brisvane" || box.style != style) {
         Fail("the box for code " + std::to_string(code) + " is wrong");

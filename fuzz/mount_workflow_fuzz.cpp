@@ -27,7 +27,7 @@
 namespace brisvane::fuzzing {
 namespace {
 
-using testing::FakeWorld;
+using test_support::FakeWorld;
 
 // Placed inside the password so that it can be told apart from any other text in the log or a
 // box; removed from every other input.
@@ -180,7 +180,7 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
             steps.back() += c;
         }
     }
-    const Text server = FoldedCopy(steps.front());
+    const Text server = FoldedAscii(steps.front());
     if (server == u"?" || server == u"." || server.find(u'@') != Text::npos) {
         return false;  // a device path, or a web server
     }
@@ -196,7 +196,7 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
         return false;
     }
     for (const Text& entry : fileServers) {
-        const Text folded = FoldedCopy(entry);
+        const Text folded = FoldedAscii(entry);
         if (folded.front() == u'.' ? server.size() > folded.size() && server.ends_with(folded)
                                    : server == folded) {
             return true;
@@ -313,7 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(failures.firstBoxRaises || failures.closeRaises || boxes.size() == 1,
           [&] { return "the run showed " + std::to_string(boxes.size()) + " boxes"; });
     Check(log.find(kPasswordMarker) == Text::npos, "the password reached the log");
-    for (const testing::ShownBox& box : boxes) {
+    for (const test_support::ShownBox& box : boxes) {
         Check(box.prompt.find(kPasswordMarker) == Text::npos &&
                   box.title.find(kPasswordMarker) == Text::npos,
               "the password reached a box");
@@ -321,7 +321,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (typedNothingHidden) {
         Check(!HoldsHiddenCharacter(WithoutLineBreaks(log)),
               [&] { return "the log shows a hidden character: " + Printable(log); });
-        for (const testing::ShownBox& box : boxes) {
+        for (const test_support::ShownBox& box : boxes) {
             Check(!HoldsHiddenCharacter(WithoutLineBreaks(box.prompt)),
                   [&] { return "a box shows a hidden character: " + Printable(box.prompt); });
         }
@@ -365,7 +365,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const testing::MappingCall& call = world.mapping.calls.front();
+    const test_support::MappingCall& call = world.mapping.calls.front();
     const Text userName = u"CAMPUS\\" + username;
     Check(call.remoteName == search.sharePath && call.localName == driveLetter &&
               call.password == password && call.userName == userName,

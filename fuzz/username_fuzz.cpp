@@ -14,7 +14,7 @@ namespace brisvane::fuzzing {
 namespace {
 
 // The organisation whose texts the usernames lose.
-constexpr const Organisation& kOrganisation = testing::kTestOrganisation;
+constexpr const Organisation& kOrganisation = test_support::kTestOrganisation;
 
 Text ExpectedCleanUsername(TextView username) {
     const Text domainSlash = Text(kOrganisation.logonDomain) + u"/";
@@ -23,7 +23,7 @@ Text ExpectedCleanUsername(TextView username) {
                                          kOrganisation.mailDomainSuffix};
     Text text(username);
     for (const TextView piece : pieces) {
-        const auto at = FoldedCopy(text).find(FoldedCopy(piece));
+        const auto at = FoldedAscii(text).find(FoldedAscii(piece));
         if (at != Text::npos) {
             text.erase(at, piece.size());
         }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "lookupd/ldap_filter.h"
+#include "mount/secret_text.h"
 
 namespace brisvane::lookupd {
 
@@ -68,6 +69,10 @@ LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, u
     }
     usesTls_ = usesTls_ || config_.startTls;
     idle_.resize(std::max(1U, connections));
+}
+
+LdapDirectory::~LdapDirectory() {
+    WipeText(bindPassword_);
 }
 
 LdapHandle LdapDirectory::Connect(Clock::time_point deadline, std::string& error) {

@@ -40,6 +40,12 @@ using LdapValuesHandle = std::unique_ptr<berval*, LdapValuesFree>;
 class LdapDirectory final : public MemberSource {
   public:
     LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections);
+    // Wipes the bind password.
+    ~LdapDirectory() override;
+    LdapDirectory(const LdapDirectory&) = delete;
+    LdapDirectory& operator=(const LdapDirectory&) = delete;
+    LdapDirectory(LdapDirectory&&) = delete;
+    LdapDirectory& operator=(LdapDirectory&&) = delete;
 
     MemberAnswer Find(std::string_view username) override;
 

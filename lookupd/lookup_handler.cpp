@@ -6,16 +6,13 @@
 #include "lookupd/form.h"
 #include "lookupd/page.h"
 #include "lookupd/utf8.h"
+#include "mount/text.h"
 
 namespace brisvane::lookupd {
 
 namespace {
 
 constexpr std::string_view kFormType = "application/x-www-form-urlencoded";
-
-char FoldAsciiByte(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string_view TrimmedBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -29,8 +26,7 @@ std::string_view TrimmedBlanks(std::string_view text) {
 // regard to letter case.
 bool IsFormContentType(std::string_view contentType) {
     const std::string_view mediaType = TrimmedBlanks(contentType.substr(0, contentType.find(';')));
-    return std::ranges::equal(mediaType, kFormType,
-                              [](char a, char b) { return FoldAsciiByte(a) == FoldAsciiByte(b); });
+    return EqualIgnoringAsciiCase(mediaType, kFormType);
 }
 
 HttpResponse PageResponse(Outcome outcome, const std::optional<std::string>& locator) {

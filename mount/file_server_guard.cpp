@@ -28,11 +28,6 @@ bool IsDevicePath(TextView server) {
     return server == u"?" || server == u".";
 }
 
-bool EqualIgnoringAsciiCase(TextView a, TextView b) {
-    return std::ranges::equal(a, b,
-                              [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
-}
-
 bool HoldsDotStep(TextView sharePath) {
     TextView rest = sharePath.substr(std::min(kUncPrefixLength, sharePath.size()));
     for (;;) {

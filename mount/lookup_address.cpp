@@ -16,10 +16,6 @@ bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
-bool EqualIgnoringAsciiCase(TextView a, TextView b) {
-    return std::ranges::equal(a, b, {}, FoldAscii, FoldAscii);
-}
-
 // A scheme, a letter followed by letters, digits, '+', '-' and '.', and then a colon.
 bool StartsWithScheme(TextView reference) {
     const std::size_t colon = reference.find(u':');

@@ -4,16 +4,6 @@
 
 namespace brisvane {
 
-void WipeText(Text& text) noexcept {
-    // Growing to the capacity never reallocates, so the whole buffer is covered.
-    text.resize(text.capacity());
-    volatile char16_t* unit = text.data();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unit[i] = u'\0';
-    }
-    text.clear();
-}
-
 SecretText::SecretText(TextView text) : text_(text) {}
 
 SecretText::~SecretText() {

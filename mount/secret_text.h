@@ -2,6 +2,9 @@
 // given back.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "mount/text.h"
 
 namespace brisvane {
@@ -27,8 +30,18 @@ class SecretText {
     Text text_;
 };
 
-// Zeroes every code unit of `text`, spare capacity included, so that the compiler cannot drop
-// the stores; for the buffers that carry a password to the operating system.
-void WipeText(Text& text) noexcept;
+// Zeroes every character of `text`, spare capacity included, through stores that the compiler
+// cannot drop, and leaves it empty: the one way a password is wiped, for SecretText and for every
+// other buffer that carries one (to the operating system, to the directory).
+template <typename Char>
+void WipeText(std::basic_string<Char>& text) noexcept {
+    // Growing to the capacity never reallocates, so the whole buffer is covered.
+    text.resize(text.capacity());
+    volatile Char* unit = text.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unit[i] = Char{};
+    }
+    text.clear();
+}
 
 }  // namespace brisvane

@@ -1,6 +1,8 @@
 // Text as the mount core handles it: UTF-16 code units, positions counted in code units.
 #pragma once
 
+#include <algorithm>
+#include <concepts>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -32,9 +34,56 @@ Text WidenAscii(std::string_view bytes);
 // UTF-8 form of the text; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(TextView text);
 
-// Folds A-Z to a-z and leaves every other code unit alone.
-constexpr char16_t FoldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+// Folds A-Z to a-z and leaves every other character alone, whatever the locale: the program's
+// one case folding, for UTF-16 code units, wide characters and bytes alike. A function object,
+// so that it can be handed to algorithms as a projection.
+struct AsciiFolding {
+    template <typename Char>
+    requires std::integral<Char>
+    constexpr Char operator()(Char c) const noexcept {
+        return (c >= Char{'A'} && c <= Char{'Z'}) ? static_cast<Char>(c + (Char{'a'} - Char{'A'}))
+                                                  : c;
+    }
+};
+inline constexpr AsciiFolding FoldAscii{};
+
+namespace detail {
+
+template <typename Char>
+constexpr bool EqualIgnoringAsciiCase(std::basic_string_view<Char> a,
+                                      std::basic_string_view<Char> b) {
+    return std::ranges::equal(a, b, {}, FoldAscii, FoldAscii);
+}
+
+template <typename Char>
+std::basic_string<Char> FoldedAscii(std::basic_string_view<Char> text) {
+    std::basic_string<Char> folded(text);
+    std::ranges::transform(folded, folded.begin(), FoldAscii);
+    return folded;
+}
+
+}  // namespace detail
+
+// Whether the two texts are equal when A-Z are folded to a-z.
+constexpr bool EqualIgnoringAsciiCase(TextView a, TextView b) {
+    return detail::EqualIgnoringAsciiCase(a, b);
+}
+constexpr bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    return detail::EqualIgnoringAsciiCase(a, b);
+}
+constexpr bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return detail::EqualIgnoringAsciiCase(a, b);
+}
+
+// The text with A-Z folded to a-z.
+inline Text FoldedAscii(TextView text) {
+    return detail::FoldedAscii(text);
+}
+inline std::wstring FoldedAscii(std::wstring_view text) {
+    return detail::FoldedAscii(text);
+}
+inline std::string FoldedAscii(std::string_view text) {
+    return detail::FoldedAscii(text);
 }
 
 // Position of the first occurrence of `needle` in `text`, comparing ASCII letters without

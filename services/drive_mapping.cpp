@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "mount/secret_text.h"
 #include "win32/system_library.h"
 #include "win32/text.h"
 
@@ -18,10 +19,7 @@ namespace {
 class WidePassword {
   public:
     explicit WidePassword(TextView text) : text_(ToWide(text)) {}
-    ~WidePassword() {
-        text_.resize(text_.capacity());
-        SecureZeroMemory(text_.data(), text_.size() * sizeof(wchar_t));
-    }
+    ~WidePassword() { WipeText(text_); }
     WidePassword(const WidePassword&) = delete;
     WidePassword& operator=(const WidePassword&) = delete;
 

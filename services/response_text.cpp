@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cwctype>
 #include <string>
 
+#include "mount/text.h"
 #include "services/lookup_errors.h"
 #include "win32/text.h"
 
@@ -30,16 +30,9 @@ constexpr std::array kCharsets = {
     NamedCodePage{L"euc-kr", 51949},
 };
 
-std::wstring Lowered(std::wstring_view text) {
-    std::wstring lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return lowered;
-}
-
 // The charset parameter's value, unquoted and lower case; empty when there is none.
 std::wstring CharsetOf(std::wstring_view contentType) {
-    const std::wstring lowered = Lowered(contentType);
+    const std::wstring lowered = FoldedAscii(contentType);
     constexpr std::wstring_view kBlanks = L" \t";
     constexpr std::wstring_view kParameter = L"charset=";
     // The parameters follow the media type, each after a ';'.

@@ -1,8 +1,9 @@
 #include "standins/lookup_page.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
+
+#include "mount/text.h"
 
 namespace brisvane::standins {
 
@@ -14,7 +15,7 @@ int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    const int lower = std::tolower(static_cast<unsigned char>(c));
+    const char lower = FoldAscii(c);
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
@@ -32,14 +33,6 @@ std::string FormDecoded(std::string_view text) {
         }
     }
     return decoded;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    });
-    return lowered;
 }
 
 std::string HtmlEscaped(std::string_view text) {
@@ -129,7 +122,7 @@ PageReply AnswerLookup(const ReceivedRequest& request, const std::vector<DemoMem
     }
     const std::string username = FormField(request.body, "user").value_or("");
     const auto member = std::find_if(members.begin(), members.end(), [&](const DemoMember& m) {
-        return Lowered(m.username) == Lowered(username);
+        return EqualIgnoringAsciiCase(m.username, username);
     });
     const std::vector<std::string> none;
     return HtmlReply(200, "OK", Page(username, member != members.end() ? member->locators : none));

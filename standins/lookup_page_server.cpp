@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cctype>
 #include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "mount/text.h"
 #include "win32/owners.h"
 
 namespace brisvane::standins {
@@ -27,13 +27,6 @@ constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 
 [[noreturn]] void ThrowSocketError(const char* what) {
     throw std::system_error(WSAGetLastError(), std::system_category(), what);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -132,7 +125,7 @@ std::string ResponseHead(const PageReply& reply) {
 
 std::optional<std::string> ReceivedRequest::Header(std::string_view name) const {
     for (const auto& [field, value] : headers) {
-        if (EqualIgnoringCase(field, name)) {
+        if (EqualIgnoringAsciiCase(field, name)) {
             return value;
         }
     }

@@ -3,10 +3,10 @@
 #include <winioctl.h>
 
 #include <cstring>
-#include <cwctype>
 #include <memory>
 #include <vector>
 
+#include "mount/text.h"
 #include "win32/owners.h"
 
 namespace brisvane::standins {
@@ -37,7 +37,7 @@ using UnixFileName = char*(CDECL*)(LPCWSTR);
 DWORD SendDefinition(wchar_t letter, ULONG type, const std::string& unixPath) {
     WineUnixDrive request{};
     request.type = type;
-    request.letter = static_cast<WCHAR>(std::towlower(letter));
+    request.letter = FoldAscii(letter);
     std::vector<char> buffer(sizeof(request));
     if (!unixPath.empty()) {
         request.mountPointOffset = static_cast<USHORT>(buffer.size());

@@ -17,7 +17,7 @@
 #include "mount/workflow_error.h"
 #include "testing/test_organisation.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // A text box with a real selection, like the window's edit control.
 class FakeLogBox : public LogBox {
@@ -197,4 +197,4 @@ struct FakeWorld {
     void PressOK() { btnOK_Click(Services()); }
 };
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

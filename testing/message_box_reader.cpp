@@ -8,7 +8,7 @@
 #include "testing/window_reading.h"
 #include "win32/owners.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 namespace {
 
@@ -136,4 +136,4 @@ void Acknowledge(const SeenMessageBox& box) {
     }
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -12,7 +12,7 @@
 
 #include "testing/wait_until.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 enum class BoxIcon { kNone, kExclamation, kInformation, kError, kUnrecognised };
 
@@ -40,4 +40,4 @@ std::optional<SeenMessageBox> WaitForMessageBox(DWORD processId,
 // Presses the box's OK button and waits until the box has gone; std::runtime_error if it stays.
 void Acknowledge(const SeenMessageBox& box);
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -7,7 +7,7 @@
 #include "testing/window_reading.h"
 #include "win32/owners.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 namespace {
 
@@ -113,7 +113,7 @@ UINT ProgramDriver::Dpi() const {
 
 std::optional<SeenMessageBox> ProgramDriver::WaitForMessageBox(
     std::chrono::milliseconds patience) const {
-    return testing::WaitForMessageBox(processId_, patience);
+    return test_support::WaitForMessageBox(processId_, patience);
 }
 
 std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patience) const {
@@ -126,4 +126,4 @@ std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patien
     return code;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -17,7 +17,7 @@
 #include "win32/owners.h"
 #include "window/control_ids.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 class ProgramDriver {
   public:
@@ -52,7 +52,7 @@ class ProgramDriver {
     std::optional<SeenMessageBox> WaitForMessageBox(
         std::chrono::milliseconds patience = kPatience) const;
     // Presses the box's OK button and waits until the box has gone.
-    static void Acknowledge(const SeenMessageBox& box) { testing::Acknowledge(box); }
+    static void Acknowledge(const SeenMessageBox& box) { test_support::Acknowledge(box); }
 
     // The program's exit code once it has ended; nullopt while it still runs after `patience`.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds patience = kPatience) const;
@@ -63,4 +63,4 @@ class ProgramDriver {
     HWND window_ = nullptr;
 };
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -14,7 +14,7 @@ void PrintTo(const ProviderCall& call, std::ostream* out) {
 
 }  // namespace standins
 
-namespace testing {
+namespace test_support {
 
 namespace {
 
@@ -68,5 +68,5 @@ std::vector<standins::ProviderCall> ProviderFixture::DecoyCalls() const {
     return standins::ReadJournal(decoyJournal_);
 }
 
-}  // namespace testing
+}  // namespace test_support
 }  // namespace brisvane

@@ -23,7 +23,7 @@ void PrintTo(const ProviderCall& call, std::ostream* out);
 
 }  // namespace standins
 
-namespace testing {
+namespace test_support {
 
 class ProviderFixture : public ::testing::Test {
   protected:
@@ -54,5 +54,5 @@ class ProviderFixture : public ::testing::Test {
     std::wstring decoyJournal_;
 };
 
-}  // namespace testing
+}  // namespace test_support
 }  // namespace brisvane

@@ -11,7 +11,7 @@
 
 #include "win32/owners.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // Sets value `name` of `key` under `root` (creating the key) until the end of its scope; then
 // restores the value it replaced, or deletes it if there was none. std::runtime_error when the
@@ -78,4 +78,4 @@ class ScopedRegistryValue {
     std::optional<Value> previous_;
 };
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // A letter from D: to Y: that names no drive at the moment; 0 when all are taken.
 inline wchar_t UnusedDriveLetter() {
@@ -32,4 +32,4 @@ inline std::wstring TempFolder(const std::wstring& name) {
     return path;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

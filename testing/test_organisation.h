@@ -5,7 +5,7 @@
 
 #include "mount/organisation.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 inline constexpr Organisation kTestOrganisation{
     .lookupPageUrl = u"http://lookup.test/cs/servers/serversearch.asp",
@@ -17,4 +17,4 @@ inline constexpr Organisation kTestOrganisation{
     .fileServers = {},
 };
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -5,7 +5,7 @@
 #include <functional>
 #include <thread>
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // How long the tests wait for the program: generous, since only a broken program (or a very
 // slow machine) takes this long, and a test that fails should fail rather than hang.
@@ -24,4 +24,4 @@ inline bool WaitUntil(const std::function<bool()>& condition,
     return true;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

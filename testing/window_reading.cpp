@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 namespace {
 
@@ -68,4 +68,4 @@ HWND FindTopLevel(DWORD processId, std::wstring_view caption, std::wstring_view 
     return search.found;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

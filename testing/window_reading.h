@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // Sends a message and waits for the answer; std::runtime_error when the window's thread does
 // not answer in time (a program that is stuck).
@@ -23,4 +23,4 @@ std::wstring ClassOf(HWND window);
 // there is none.
 HWND FindTopLevel(DWORD processId, std::wstring_view caption, std::wstring_view className);
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

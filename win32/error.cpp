@@ -104,9 +104,13 @@ WorkflowError WindowsError(DWORD code) {
     return WorkflowError(HresultFromWin32(code), ErrorDescription(code));
 }
 
+WorkflowError CallError(TextView call, DWORD code) {
+    return WorkflowError(HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code)));
+}
+
 void ThrowLastError(TextView call) {
     const DWORD code = ::GetLastError();
-    throw WorkflowError(HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code)));
+    throw CallError(call, code);
 }
 
 }  // namespace brisvane

@@ -31,9 +31,13 @@ Text ErrorDescription(DWORD code);
 // A failed call: number HresultFromWin32(code), description ErrorDescription(code).
 WorkflowError WindowsError(DWORD code);
 
-// Raises a WorkflowError for the Win32 call `call` that has just failed, carrying the thread's
-// last error as an HRESULT and "<call> failed: " with the system's text for it. Call it straight
-// after the failing call, before anything else can overwrite the last error.
+// The Win32 call (or window message) `call` that failed with `code`: number
+// HresultFromWin32(code), description "<call> failed: " and ErrorDescription(code). For calls
+// that report failure by their answer rather than by the thread's last error.
+WorkflowError CallError(TextView call, DWORD code);
+
+// Raises CallError(call, the thread's last error) for the Win32 call `call` that has just failed.
+// Call it straight after the failing call, before anything else can overwrite the last error.
 [[noreturn]] void ThrowLastError(TextView call);
 
 }  // namespace brisvane

@@ -16,7 +16,7 @@ namespace {
 using namespace brisvane;
 
 int Probe(const wchar_t* program) {
-    testing::ProgramDriver driver(program);
+    test_support::ProgramDriver driver(program);
     std::printf("window shown; web site: %s; version label: %s\n",
                 Utf8(driver.Text(ControlId::txtWebSite)).c_str(),
                 Utf8(driver.Text(ControlId::lblVer)).c_str());

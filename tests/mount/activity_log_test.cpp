@@ -4,7 +4,7 @@
 
 #include "testing/fakes.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 TEST(LogLineTest, PutsALineBreakBeforeEveryEntry) {
@@ -27,4 +27,4 @@ TEST(LogLineTest, AppendsAtTheEndWhateverTheMemberSelected) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -4,7 +4,7 @@
 
 #include "testing/fakes.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 struct CodeCase {
@@ -92,4 +92,4 @@ TEST(ReportMountErrorTest, SummarisesAnyOtherCode) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

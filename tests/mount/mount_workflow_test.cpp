@@ -10,7 +10,7 @@
 #include "mount/workflow_error.h"
 #include "testing/fakes.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 // The log text that these entries make: each one preceded by CR LF.
@@ -413,4 +413,4 @@ TEST_F(MountWorkflowTest, StartsEveryAttemptFromAnEmptyLog) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -6,7 +6,7 @@
 #include "mount/username.h"
 #include "testing/fakes.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 constexpr Organisation kAcme{
@@ -60,4 +60,4 @@ TEST_F(OrganisationTextsTest, PagesWithoutTheShareOrWithTwoNameTheOrganisationsP
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

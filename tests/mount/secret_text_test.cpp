@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 
 namespace brisvane {
@@ -25,6 +26,16 @@ TEST(WipeTextTest, ZeroesTheWholeBuffer) {
     EXPECT_EQ(buffer.data(), data);  // same storage, now all zeros
     for (std::size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(data[i], u'\0');
+    }
+    // The same for the bytes of the directory's bind password.
+    std::string bytes = "bind password";
+    bytes.reserve(64);
+    const char* byteData = bytes.data();
+    WipeText(bytes);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(bytes.data(), byteData);
+    for (std::size_t i = 0; i < 13; ++i) {
+        EXPECT_EQ(byteData[i], '\0');
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 namespace brisvane {
 namespace {
@@ -28,6 +29,19 @@ TEST(ToUtf8Test, EncodesEveryCodeUnitAndReplacesLoneSurrogates) {
     const char16_t lone[] = {0xD800, u'x', 0xDC00, 0};
     EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBDx\xEF\xBF\xBD");
     EXPECT_EQ(ToUtf8(TextView(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+// Only A-Z fold, the same for every character type and whatever the locale: the neighbours of
+// the letters stay, and so do non-ASCII letters that some locales would fold (the Turkish
+// dotted capital I, the Kelvin sign, a Latin-1 byte).
+TEST(AsciiFoldingTest, FoldsOnlyAToZ) {
+    EXPECT_EQ(FoldedAscii(std::string_view("@AZ[`az{09")), "@az[`az{09");
+    EXPECT_EQ(FoldAscii('\xC9'), '\xC9');
+    EXPECT_EQ(FoldedAscii(std::wstring_view(L"Charset=UTF-8\u00C9")), L"charset=utf-8\u00C9");
+    EXPECT_EQ(FoldedAscii(TextView(u"\u0130\u212AK")), u"\u0130\u212Ak");
+    EXPECT_TRUE(EqualIgnoringAsciiCase(std::string_view("Application/X-Www"), "application/x-WWW"));
+    EXPECT_FALSE(EqualIgnoringAsciiCase(std::string_view("ab"), "abc"));
+    EXPECT_FALSE(EqualIgnoringAsciiCase(TextView(u"\u0130"), u"i"));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST(CleanUsernameTest, RemovesTheDomainPrefixesAndTheMailSuffixOnce) {
         {u"C\u0041MPUS/x", u"x"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CleanUsername(c.typed, testing::kTestOrganisation), c.cleaned)
+        EXPECT_EQ(CleanUsername(c.typed, test_support::kTestOrganisation), c.cleaned)
             << std::string(c.typed.begin(), c.typed.end());
     }
 }

@@ -40,7 +40,7 @@ DWORD CancelConnection(const std::wstring& localName) {
     return cancel(localName.c_str(), 0, TRUE);
 }
 
-class DriveMappingTest : public testing::ProviderFixture {
+class DriveMappingTest : public test_support::ProviderFixture {
   protected:
     DriveMappingTest() : ProviderFixture(L"brisvane-mapping-test") {}
 };
@@ -128,7 +128,7 @@ TEST_F(DriveMappingTest, ReportsEachResultOfTheCallToTheMember) {
         SCOPED_TRACE(c.code);
         const std::size_t before = ProviderCalls().size();
         ProviderAnswers(c.code);
-        testing::FakeWorld world;
+        test_support::FakeWorld world;
         world.form.username = u"j\u00FCrgen";
         world.form.password = u"p\u00E4ss\u20AC";
         world.lookup.page = u"<tr><td>j\u00FCrgen</td><td>smb://files1/juergen</td></tr>";
@@ -137,7 +137,7 @@ TEST_F(DriveMappingTest, ReportsEachResultOfTheCallToTheMember) {
                      world.organisation});
 
         ASSERT_EQ(world.boxes.shown.size(), 1u);
-        const testing::ShownBox& box = world.boxes.shown[0];
+        const test_support::ShownBox& box = world.boxes.shown[0];
         EXPECT_EQ(box.prompt.substr(0, c.promptStart.size()), c.promptStart);
         EXPECT_EQ(box.style, c.style);
         EXPECT_EQ(box.title, u"Brisvane");
@@ -192,10 +192,10 @@ TEST_F(DriveMappingTest, WithAccountsTheProviderLetsOnlyTheirPasswordsThrough) {
 }
 
 TEST_F(DriveMappingTest, TheProviderCanMakeTheDriveRealAndTakeItAway) {
-    const wchar_t letter = testing::UnusedDriveLetter();
+    const wchar_t letter = test_support::UnusedDriveLetter();
     ASSERT_NE(letter, 0);
     const Text drive = Text(1, static_cast<char16_t>(letter)) + u":";
-    ProviderAnswers(0, testing::TempFolder(L"brisvane-mapped-share"));
+    ProviderAnswers(0, test_support::TempFolder(L"brisvane-mapped-share"));
 
     NetworkDriveMapping mapping;
     EXPECT_EQ(mapping.AddConnection(kShare, drive, SecretText(kPassword), kUserName), 0);

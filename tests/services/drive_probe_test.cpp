@@ -13,7 +13,7 @@
 namespace brisvane {
 namespace {
 
-using testing::UnusedDriveLetter;
+using test_support::UnusedDriveLetter;
 
 TEST(DriveNameOfTest, TakesTheDriveNameAsTheScriptingRuntimeDoes) {
     struct Case {
@@ -63,7 +63,7 @@ TEST(VolumeDriveProbeTest, SeesADriveComeAndGo) {
     const Text drive = Text(1, static_cast<char16_t>(letter)) + u":";
     VolumeDriveProbe probe;
 
-    ASSERT_EQ(standins::DefineWineDrive(letter, testing::TempFolder(L"brisvane-probe-drive")),
+    ASSERT_EQ(standins::DefineWineDrive(letter, test_support::TempFolder(L"brisvane-probe-drive")),
               static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_TRUE(probe.DriveInUse(drive));
     EXPECT_TRUE(probe.DriveInUse(drive + u"\\folder"));

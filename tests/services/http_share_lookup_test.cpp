@@ -517,7 +517,7 @@ TEST(HttpShareLookupTest, EndsAtTheDeadlineWhateverTheServerDoes) {
 }
 
 TEST(HttpShareLookupTest, AnUnfindableServerGetsTheWorkflowsNetworkAdvice) {
-    testing::FakeWorld world;
+    test_support::FakeWorld world;
     world.form.webSite = FromWide(kUnresolvableHost);
     HttpShareLookup lookup(TestLimits());
     btnOK_Click({world.form, world.boxes, world.clock, lookup, world.probe, world.mapping,

@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
 #include <string>
 
 #include "mount/member_texts.h"
+#include "mount/workflow_error.h"
 #include "win32/error.h"
 #include "win32/text.h"
 
@@ -39,6 +41,26 @@ TEST(ErrorDescriptionTest, TheSystemsTextElseTheProgramsOwnForCommonWinHttpError
     }
     // Where the system has no text (Wine), the description is not the bare number.
     EXPECT_NE(ErrorDescription(ERROR_WINHTTP_SECURE_CHANNEL_ERROR), u"Error 12157");
+}
+
+// A failed call is the layer's own error: the Win32 code as an HRESULT and the call's name ahead
+// of the system's text, whether the code is the call's answer (a combo box out of room) or the
+// thread's last error.
+TEST(CallErrorTest, NamesTheCallAndCarriesTheCodeAsAnHresult) {
+    const WorkflowError answered = CallError(u"CB_ADDSTRING", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(answered.Number(), static_cast<std::int32_t>(0x80070008));
+    EXPECT_TRUE(answered.Description().starts_with(u"CB_ADDSTRING failed: "))
+        << Utf8(ToWide(answered.Description()));
+    EXPECT_GT(answered.Description().size(), TextView(u"CB_ADDSTRING failed: ").size());
+
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    try {
+        ThrowLastError(u"CreateFileW");
+        ADD_FAILURE() << "ThrowLastError returned";
+    } catch (const WorkflowError& error) {
+        EXPECT_EQ(error.Number(), static_cast<std::int32_t>(0x80070005));
+        EXPECT_TRUE(error.Description().starts_with(u"CreateFileW failed: "));
+    }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "mount/member_texts.h"
 #include "mount/workflow_error.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 TEST(FatalErrorMessageTest, NamesTheNumberAndDescriptionOfAWorkflowError) {
@@ -27,4 +27,4 @@ TEST(FatalErrorMessageTest, DescribesOtherErrorsByWhatTheyKnow) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -10,7 +10,7 @@
 #include "mount/workflow_error.h"
 #include "version.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 // Records every call on the window, in order, as readable text.
@@ -161,4 +161,4 @@ TEST(OuterHeightShowingTest, RaisesOverflowOutsideSixteenBits) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

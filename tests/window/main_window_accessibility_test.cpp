@@ -11,7 +11,7 @@
 #include "window/control_table.h"
 #include "window_test_support.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 using enum ControlId;
@@ -106,4 +106,4 @@ TEST_F(MainWindowAccessibilityTest, TheLogIsNamedActivityLogWhereTheSystemAnnota
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -12,7 +12,7 @@
 #include "mount/member_texts.h"
 #include "window_test_support.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 using enum ControlId;
@@ -153,4 +153,4 @@ TEST_F(MainWindowKeyboardTest, CloseBoxEndsTheProgramWithoutEmptyingTheBoxes) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

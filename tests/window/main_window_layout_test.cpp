@@ -12,7 +12,7 @@
 #include "window/control_table.h"
 #include "window_test_support.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 using enum ControlId;
@@ -289,4 +289,4 @@ TEST_F(MainWindowLayoutTest, CredentialBoxesCarryTheirTooltips) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -7,7 +7,7 @@
 #include "mount/member_texts.h"
 #include "window_test_support.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 using enum ControlId;
@@ -158,4 +158,4 @@ TEST_F(MainWindowWorkflowTest, AnErrorEscapingAHandlerIsReportedAndEndsTheProgra
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

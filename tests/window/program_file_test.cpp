@@ -10,7 +10,7 @@
 #include "version.h"
 #include "win32/owners.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 std::wstring ProgramFile() {
@@ -73,4 +73,4 @@ TEST(ProgramFileTest, CarriesOneFortyEightPixelTwentyFourBitIconAndTheManifest) 
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -18,7 +18,7 @@ TEST(SystemClockTest, TellsTheTimeOfDayInTheUsersFormatWithSeconds) {
         return Text(time, time + std::wcslen(time));
     };
     const Text before = now();
-    const Text told = win32::SystemClock().TimeOfDay();
+    const Text told = window::SystemClock().TimeOfDay();
     const Text after = now();
     EXPECT_TRUE(told == before || told == after) << ToUtf8(told);
     EXPECT_GE(std::count(told.begin(), told.end(), u':'), 2) << ToUtf8(told);

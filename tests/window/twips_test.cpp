@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 namespace {
 
 struct PixelCase {
@@ -37,4 +37,4 @@ TEST(TwipsToPixelsTest, ControlsWhoseEdgesMeetInTwipsMeetInPixelsAtEveryDpi) {
 }
 
 }  // namespace
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

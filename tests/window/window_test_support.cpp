@@ -7,7 +7,7 @@
 #include "testing/window_reading.h"
 #include "window/win32/program.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 using namespace std::chrono_literals;
 
@@ -43,10 +43,10 @@ WindowTest::~WindowTest() {
 }
 
 void WindowTest::Open(Boxes kind) {
-    win32::WindowServices services{kTestOrganisation, lookup, probe, mapping};
+    window::WindowServices services{kTestOrganisation, lookup, probe, mapping};
     services.boxes = kind == Boxes::kRecorded ? &boxes : nullptr;
     services.clock = &clock;
-    window = std::make_unique<win32::MainWindow>(::GetModuleHandleW(nullptr), services);
+    window = std::make_unique<window::MainWindow>(::GetModuleHandleW(nullptr), services);
     window->Load();
     Pump();
 }
@@ -82,7 +82,7 @@ void WindowTest::Pump() {
             ::PostQuitMessage(static_cast<int>(message.wParam));  // for RunUntilEnd
             return;
         }
-        win32::DispatchProgramMessage(Main(), message);
+        window::DispatchProgramMessage(Main(), message);
     }
 }
 
@@ -109,7 +109,7 @@ void WindowTest::Click(ControlId button) {
 }
 
 int WindowTest::RunUntilEnd() {
-    return win32::RunMessageLoop(*window);
+    return window::RunMessageLoop(*window);
 }
 
 void WindowTest::SetText(ControlId id, const std::wstring& text) {
@@ -135,7 +135,7 @@ void WindowTest::Type(ControlId id, const std::wstring& text) {
 }
 
 std::wstring WindowTest::TextOf(ControlId id) const {
-    return testing::TextOf(Find(id));
+    return test_support::TextOf(Find(id));
 }
 
 int Pixels(int twips, UINT dpi) {
@@ -159,4 +159,4 @@ std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {
     return log;
 }
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

@@ -20,7 +20,7 @@
 #include "window/control_ids.h"
 #include "window/win32/main_window.h"
 
-namespace brisvane::testing {
+namespace brisvane::test_support {
 
 // Reads each message box that this process shows, then presses its OK button; on a thread of
 // its own, while the test's thread runs the box.
@@ -81,7 +81,7 @@ class WindowTest : public ::testing::Test {
         const std::wstring log = TextOf(ControlId::txtInfo);
         return Text(log.begin(), log.end());
     }};
-    std::unique_ptr<win32::MainWindow> window;
+    std::unique_ptr<window::MainWindow> window;
 };
 
 // Pixels for twips at `dpi`, rounded to the nearest.
@@ -96,4 +96,4 @@ std::wstring TimeEntry();
 // The log text that these entries make: each one preceded by CR LF.
 std::wstring LogOf(std::initializer_list<std::wstring_view> entries);
 
-}  // namespace brisvane::testing
+}  // namespace brisvane::test_support

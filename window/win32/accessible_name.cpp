@@ -11,7 +11,7 @@
 #include "win32/owners.h"
 #include "win32/window_text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 void SetAccessibleName(HWND control, TextView name) noexcept {
     try {
@@ -30,4 +30,4 @@ void SetAccessibleName(HWND control, TextView name) noexcept {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

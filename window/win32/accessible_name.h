@@ -7,11 +7,11 @@
 
 #include "mount/text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // Gives `control` the accessible name `name`, on a thread with COM initialised. Where the system
 // offers no annotation, the control keeps the name the system gives it: nothing is reported and
 // nothing fails.
 void SetAccessibleName(HWND control, TextView name) noexcept;
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -16,7 +16,7 @@
 #include "window/win32/fonts.h"
 #include "window/win32/frame_window.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -204,4 +204,4 @@ void ControlSet::ForgetControls() noexcept {
     tooltip_ = nullptr;
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

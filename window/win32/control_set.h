@@ -14,7 +14,7 @@
 #include "window/control_ids.h"
 #include "window/control_table.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 class ControlSet {
   public:
@@ -58,4 +58,4 @@ class ControlSet {
     std::optional<ComApartment> com_;
 };
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -10,7 +10,7 @@
 #include "window/twips.h"
 #include "window/win32/frame_window.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -119,4 +119,4 @@ void PlaceControl(HWND control, const ControlEntry& entry, UINT dpi) {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

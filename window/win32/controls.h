@@ -5,7 +5,7 @@
 
 #include "window/control_table.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // Creates the control of `entry` inside `container` (the main window or a frame) with the Win32
 // class and styles of its kind, its initial text and its input settings: character limit,
@@ -17,4 +17,4 @@ HWND CreateControl(const ControlEntry& entry, HWND container, HINSTANCE instance
 // font is set: a drop-down combo's height follows from its font.
 void PlaceControl(HWND control, const ControlEntry& entry, UINT dpi);
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

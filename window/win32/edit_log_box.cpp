@@ -2,10 +2,10 @@
 
 #include "win32/window_text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 Text EditLogBox::GetText() const {
-    return WindowText(edit_);
+    return win32::WindowText(edit_);
 }
 
 void EditLogBox::SetEmptySelection(std::size_t position) {
@@ -22,4 +22,4 @@ void EditLogBox::SetEmpty() {
     ::SetWindowTextW(edit_, L"");
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

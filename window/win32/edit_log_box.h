@@ -5,7 +5,7 @@
 
 #include "mount/activity_log.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 class EditLogBox final : public LogBox {
   public:
@@ -21,4 +21,4 @@ class EditLogBox final : public LogBox {
     HWND edit_;
 };
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -4,7 +4,7 @@
 #include "win32/window_text.h"
 #include "window/fatal_error.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 void ShowFatalError(HWND owner, const std::exception_ptr& failure) noexcept {
     // A pending quit message would close the box as soon as it opened: hold it back until the
@@ -22,4 +22,4 @@ void ShowFatalError(HWND owner, const std::exception_ptr& failure) noexcept {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

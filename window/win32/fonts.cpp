@@ -4,7 +4,7 @@
 
 #include "win32/error.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -76,4 +76,4 @@ UniqueFont CreateLogFont(UINT dpi) {
     return CreateFontFrom(font);
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

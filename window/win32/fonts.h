@@ -5,7 +5,7 @@
 
 #include "win32/owners.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // The platform's default dialog font, "MS Shell Dlg 2" at 8 points: every control but the log.
 UniqueFont CreateDialogFont(UINT dpi);
@@ -14,4 +14,4 @@ UniqueFont CreateDialogFont(UINT dpi);
 // name is installed (Wine has none), the font mapper's fixed-pitch face of the same size.
 UniqueFont CreateLogFont(UINT dpi);
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -6,7 +6,7 @@
 #include "win32/window_class.h"
 #include "win32/window_text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -54,7 +54,7 @@ std::wstring GroupBoxText(TextView caption) {
 }  // namespace
 
 HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
-    RegisterWindowClassOnce(DialogWindowClass(instance, kFrameClass, FrameProc));
+    win32::RegisterWindowClassOnce(win32::DialogWindowClass(instance, kFrameClass, FrameProc));
     const std::wstring text = ToWide(caption);
     HWND frame = ::CreateWindowExW(
         WS_EX_CONTROLPARENT, kFrameClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
@@ -77,4 +77,4 @@ HWND FrameGroupBox(HWND frame) {
     return ::GetDlgItem(frame, kGroupBoxId);
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

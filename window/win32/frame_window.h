@@ -8,7 +8,7 @@
 
 #include "mount/text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // Creates a frame as a hidden child of `parent`, with its control ID and caption.
 HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance);
@@ -17,4 +17,4 @@ HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance);
 // beneath the frame's controls.
 HWND FrameGroupBox(HWND frame);
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

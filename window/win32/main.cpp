@@ -21,6 +21,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     brisvane::VolumeDriveProbe probe;
     brisvane::NetworkDriveMapping mapping;
     // The organisation this program was built for (brisvane_add_organisation).
-    return brisvane::win32::RunProgram(instance,
-                                       {brisvane::ThisOrganisation(), lookup, probe, mapping});
+    return brisvane::window::RunProgram(instance,
+                                        {brisvane::ThisOrganisation(), lookup, probe, mapping});
 }

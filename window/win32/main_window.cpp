@@ -15,7 +15,7 @@
 #include "window/win32/control_set.h"
 #include "window/win32/fatal_error_box.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -52,7 +52,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     : instance_(instance),
       services_(services),
       behaviour_(*this, [this] { btnOK_Click(Services()); }) {
-    RegisterWindowClassOnce(DialogWindowClass(instance, kWindowClass, WindowProc));
+    win32::RegisterWindowClassOnce(win32::DialogWindowClass(instance, kWindowClass, WindowProc));
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
     const std::wstring caption = ToWide(texts::kWindowCaption);
     if (::CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, 0, 0,
@@ -337,4 +337,4 @@ void MainWindow::EndAfterFailure(const std::exception_ptr& failure) noexcept {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -18,7 +18,7 @@
 #include "window/win32/edit_log_box.h"
 #include "window/win32/system_services.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // The organisation whose window it is, and the services the mount request reaches outside the
 // window.
@@ -122,4 +122,4 @@ class MainWindow final : public FormView, public MountForm {
     UniqueAttachedWindow window_;
 };
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

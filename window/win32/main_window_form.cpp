@@ -3,13 +3,13 @@
 // messages are in main_window.cpp.
 #include "window/win32/main_window.h"
 
-#include <new>
 #include <string>
 
+#include "win32/error.h"
 #include "win32/window_text.h"
 #include "window/control_table.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 namespace {
 
@@ -31,7 +31,7 @@ FrameExtent MainWindow::AdvancedFrame() const {
 }
 
 void MainWindow::SetVersionCaption(TextView caption) {
-    SetWindowTextTo(Control(ControlId::lblVer), caption);
+    win32::SetWindowTextTo(Control(ControlId::lblVer), caption);
 }
 
 void MainWindow::SetOuterHeight(std::int16_t twips) {
@@ -45,8 +45,13 @@ void MainWindow::AppendDriveLetter(TextView entry) {
     const std::wstring text = ToWide(entry);
     const LRESULT added = ::SendMessageW(Control(ControlId::cmbDriveLetter), CB_ADDSTRING, 0,
                                          reinterpret_cast<LPARAM>(text.c_str()));
-    if (added == CB_ERR || added == CB_ERRSPACE) {
-        throw std::bad_alloc();
+    // A combo box reports a failure by its answer alone, without a last error: CB_ERRSPACE when
+    // it has no room for the entry, CB_ERR when it refuses it.
+    if (added == CB_ERRSPACE) {
+        throw CallError(u"CB_ADDSTRING", ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (added == CB_ERR) {
+        throw CallError(u"CB_ADDSTRING", ERROR_INVALID_PARAMETER);
     }
 }
 
@@ -100,27 +105,27 @@ void MainWindow::Unload() {
 // --- MountForm --------------------------------------------------------------------------------
 
 Text MainWindow::DriveLetterText() const {
-    return WindowText(Control(ControlId::cmbDriveLetter));
+    return win32::WindowText(Control(ControlId::cmbDriveLetter));
 }
 
 Text MainWindow::DomainText() const {
-    return WindowText(Control(ControlId::txtDomain));
+    return win32::WindowText(Control(ControlId::txtDomain));
 }
 
 Text MainWindow::WebSiteText() const {
-    return WindowText(Control(ControlId::txtWebSite));
+    return win32::WindowText(Control(ControlId::txtWebSite));
 }
 
 Text MainWindow::UsernameText() const {
-    return WindowText(Control(ControlId::txtUname));
+    return win32::WindowText(Control(ControlId::txtUname));
 }
 
 SecretText MainWindow::PasswordText() const {
-    return WindowSecret(Control(ControlId::txtPasswd));
+    return win32::WindowSecret(Control(ControlId::txtPasswd));
 }
 
 void MainWindow::CloseApp() {
     behaviour_.CloseApp();
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

@@ -4,7 +4,7 @@
 #include "window/fatal_error.h"
 #include "window/win32/fatal_error_box.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 void DispatchProgramMessage(HWND mainWindow, MSG& message) {
     if (mainWindow != nullptr && ::IsDialogMessageW(mainWindow, &message)) {
@@ -40,4 +40,4 @@ int RunProgram(HINSTANCE instance, const WindowServices& services) noexcept {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

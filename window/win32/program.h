@@ -5,7 +5,7 @@
 
 #include "window/win32/main_window.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // Passes one message on as the program's loop does: the main window's dialog keys (Tab, arrows,
 // Space; Enter and Escape press nothing) first, else translation and dispatch.
@@ -18,4 +18,4 @@ int RunMessageLoop(const MainWindow& window);
 // kFatalErrorExitCode after an error that had to end the program, reported in a box first.
 int RunProgram(HINSTANCE instance, const WindowServices& services) noexcept;
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

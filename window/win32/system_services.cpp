@@ -5,7 +5,7 @@
 #include "win32/error.h"
 #include "win32/window_text.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // The core's box styles are the platform's own flags.
 static_assert(static_cast<UINT>(BoxStyle::kPlain) == MB_OK);
@@ -30,4 +30,4 @@ Text SystemClock::TimeOfDay() {
     return FromWide(std::wstring_view(time.data(), static_cast<std::size_t>(length - 1)));
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window

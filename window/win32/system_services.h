@@ -6,7 +6,7 @@
 #include "mount/message_box.h"
 #include "mount/mount_workflow.h"
 
-namespace brisvane::win32 {
+namespace brisvane::window {
 
 // The system's own modal boxes, owned by the main window, so that the window is disabled while
 // one is open.
@@ -25,4 +25,4 @@ class SystemClock final : public Clock {
     Text TimeOfDay() override;
 };
 
-}  // namespace brisvane::win32
+}  // namespace brisvane::window
