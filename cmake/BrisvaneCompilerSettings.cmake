@@ -16,7 +16,8 @@ if(WIN32)
     endif()
 endif()
 
-# The project's compiler settings for one of its targets, the Windows ones included.
+# The project's compiler settings for one of its targets, the Windows ones included; applied by
+# brisvane_add_library and brisvane_add_executable below.
 function(brisvane_target_settings target)
     if(WIN32)
         target_link_libraries(${target} PRIVATE brisvane_windows)
@@ -27,6 +28,22 @@ function(brisvane_target_settings target)
         target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion
                                -Wsign-conversion -Wshadow -Wnon-virtual-dtor)
     endif()
+endfunction()
+
+# Every library and executable of the project is added through these two, which take the
+# arguments of add_library and add_executable and apply the project's settings, so that no
+# target can miss them. Interface libraries compile nothing and get none.
+function(brisvane_add_library target)
+    add_library(${target} ${ARGN})
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+        brisvane_target_settings(${target})
+    endif()
+endfunction()
+
+function(brisvane_add_executable target)
+    add_executable(${target} ${ARGN})
+    brisvane_target_settings(${target})
 endfunction()
 
 if(BRISVANE_SANITIZE)

@@ -107,9 +107,8 @@ const Organisation& ThisOrganisation() {
 
 }  // namespace brisvane
 ]] @ONLY)
-    add_library(${target} OBJECT EXCLUDE_FROM_ALL "${source}")
+    brisvane_add_library(${target} OBJECT EXCLUDE_FROM_ALL "${source}")
     target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}")
-    brisvane_target_settings(${target})
 endfunction()
 
 # The product's organisation: this build's settings. Written in every build, so that configuring

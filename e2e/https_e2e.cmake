@@ -20,14 +20,13 @@ set(organisation "${CMAKE_CURRENT_SOURCE_DIR}/https-organisation.sh")
 string(JOIN "," file_servers ${BRISVANE_DEMO_FILE_SERVERS})
 
 # Beside the demo's brisvane.exe and the provider DLL, which the tests find beside themselves.
-add_executable(brisvane_https_e2e_tests https_test.cpp)
+brisvane_add_executable(brisvane_https_e2e_tests https_test.cpp)
 set_target_properties(brisvane_https_e2e_tests PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${BRISVANE_DEMO_DIR}")
 target_link_libraries(brisvane_https_e2e_tests PRIVATE brisvane_program_driver
                       brisvane_demo_program_organisation brisvane_test_provider_support
                       brisvane_win32 brisvane_windows_test_support GTest::gtest_main)
 add_dependencies(brisvane_https_e2e_tests brisvane_demo)
-brisvane_target_settings(brisvane_https_e2e_tests)
 
 add_test(NAME brisvane_https_e2e.directory.start
          COMMAND bash "${organisation}" start-directory "${state}" ${directory_port}

@@ -4,160 +4,21 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include <toml++/toml.h>
+
+#include "lookupd/config_section.h"
 
 namespace brisvane::lookupd {
 
 namespace {
 
-constexpr std::string_view kCredentialsPrefix = "${CREDENTIALS_DIRECTORY}/";
 constexpr auto kMaxDirectoryTimeout = std::chrono::seconds(60);
 constexpr std::int64_t kMaxWorkers = 256;
 constexpr std::int64_t kMaxConnections = 1'000'000;
-
-constexpr std::string_view kStringList = R"(expected a list of strings, ["a", "b"])";
-
-std::string Quote(std::string_view text) {
-    return std::string(1, '"').append(text).append(1, '"');
-}
-
-// "file:line", or "file" when the line is not known.
-std::string Where(std::string_view origin, std::uint32_t line) {
-    std::string where(origin);
-    if (line != 0) {
-        where.append(":").append(std::to_string(line));
-    }
-    return where;
-}
-
-// Reads the settings of one table and reports the first bad one by name. Settings it was not
-// asked for are reported by Finish(), so that a misspelt name never passes silently.
-class Section {
-  public:
-    Section(const toml::table* table, std::string name, std::string_view origin)
-        : table_(table), name_(std::move(name)), origin_(origin) {}
-
-    bool Present() const { return table_ != nullptr; }
-
-    [[noreturn]] void Fail(std::string_view key, std::string_view problem) const {
-        std::uint32_t line = 0;
-        if (table_ != nullptr) {
-            const toml::node* node = table_->get(key);
-            line = node != nullptr ? node->source().begin.line : table_->source().begin.line;
-        }
-        const std::string where = Where(origin_, line);
-        throw ConfigError(where + ": [" + name_ + "] " + std::string(key) + ": " +
-                          std::string(problem));
-    }
-
-    const toml::node* Get(std::string_view key) {
-        asked_.emplace(key);
-        return table_ != nullptr ? table_->get(key) : nullptr;
-    }
-
-    std::optional<std::string> String(std::string_view key) {
-        const toml::node* node = Get(key);
-        if (node == nullptr) {
-            return std::nullopt;
-        }
-        const auto* value = node->as_string();
-        if (value == nullptr) {
-            Fail(key, "expected a string in double quotes");
-        }
-        return value->get();
-    }
-
-    std::optional<bool> Bool(std::string_view key) {
-        const toml::node* node = Get(key);
-        if (node == nullptr) {
-            return std::nullopt;
-        }
-        const auto* value = node->as_boolean();
-        if (value == nullptr) {
-            Fail(key, "expected true or false");
-        }
-        return value->get();
-    }
-
-    std::optional<unsigned> Count(std::string_view key, std::int64_t least, std::int64_t most) {
-        const toml::node* node = Get(key);
-        if (node == nullptr) {
-            return std::nullopt;
-        }
-        const auto* value = node->as_integer();
-        if (value == nullptr) {
-            Fail(key, "expected a whole number");
-        }
-        if (value->get() < least || value->get() > most) {
-            Fail(key, "must be from " + std::to_string(least) + " to " + std::to_string(most));
-        }
-        return static_cast<unsigned>(value->get());
-    }
-
-    std::optional<std::chrono::milliseconds> Duration(std::string_view key) {
-        const std::optional<std::string> text = String(key);
-        if (!text) {
-            return std::nullopt;
-        }
-        const auto duration = ParseDuration(*text);
-        if (!duration) {
-            Fail(key, Quote(*text) + R"( is not a duration (write "3s" or "500ms"))");
-        }
-        return duration;
-    }
-
-    std::optional<std::vector<std::string>> Strings(std::string_view key) {
-        const toml::node* node = Get(key);
-        if (node == nullptr) {
-            return std::nullopt;
-        }
-        const auto* array = node->as_array();
-        if (array == nullptr) {
-            Fail(key, kStringList);
-        }
-        std::vector<std::string> values;
-        for (const toml::node& element : *array) {
-            const auto* value = element.as_string();
-            if (value == nullptr) {
-                Fail(key, kStringList);
-            }
-            values.push_back(value->get());
-        }
-        return values;
-    }
-
-    void Finish() const {
-        if (table_ == nullptr) {
-            return;
-        }
-        for (const auto& [key, node] : *table_) {
-            if (!asked_.contains(key.str())) {
-                throw ConfigError(Where(origin_, key.source().begin.line) + ": [" + name_ + "] " +
-                                  std::string(key.str()) + ": unknown setting");
-            }
-        }
-    }
-
-  private:
-    const toml::table* table_;
-    std::string name_;
-    std::string_view origin_;
-    std::set<std::string, std::less<>> asked_;
-};
-
-bool HasControlCharacter(std::string_view text) {
-    return std::ranges::any_of(text, [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20U || byte == 0x7FU;
-    });
-}
 
 ListenConfig ReadListen(Section& section) {
     ListenConfig listen;
@@ -293,59 +154,6 @@ void CheckReadable(Section& section, std::string_view key, const std::string& pa
 
 }  // namespace
 
-std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text) {
-    std::int64_t number = 0;
-    const char* const end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, number);
-    if (error != std::errc{} || rest == text.data() || number < 0) {
-        return std::nullopt;
-    }
-    const std::string_view unit(rest, static_cast<std::size_t>(end - rest));
-    constexpr std::int64_t kLargest = 24LL * 3600 * 1000;  // a day: anything longer is a typo
-    std::int64_t milliseconds = 0;
-    if (unit == "ms") {
-        milliseconds = number;
-    } else if (unit == "s") {
-        milliseconds = number > kLargest ? kLargest + 1 : number * 1000;
-    } else {
-        return std::nullopt;
-    }
-    if (milliseconds > kLargest) {
-        return std::nullopt;
-    }
-    return std::chrono::milliseconds(milliseconds);
-}
-
-std::optional<HostPort> ParseHostPort(std::string_view text) {
-    HostPort result;
-    std::string_view portText;
-    if (text.starts_with('[')) {
-        const std::size_t close = text.find(']');
-        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') {
-            return std::nullopt;
-        }
-        result.host = std::string(text.substr(1, close - 1));
-        portText = text.substr(close + 2);
-    } else {
-        const std::size_t colon = text.rfind(':');
-        if (colon == std::string_view::npos ||
-            text.substr(0, colon).find(':') != std::string_view::npos) {
-            return std::nullopt;
-        }
-        result.host = std::string(text.substr(0, colon));
-        portText = text.substr(colon + 1);
-    }
-    unsigned port = 0;
-    const auto [rest, error] =
-        std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    if (result.host.empty() || portText.empty() || error != std::errc{} ||
-        rest != portText.data() + portText.size() || port > 65535) {
-        return std::nullopt;
-    }
-    result.port = static_cast<std::uint16_t>(port);
-    return result;
-}
-
 Config ParseConfig(std::string_view toml, std::string_view origin) {
     toml::table root;
     try {
@@ -426,35 +234,6 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
     }
     observe.Finish();
     return config;
-}
-
-std::filesystem::path ResolvePath(std::string_view setting) {
-    if (!setting.starts_with(kCredentialsPrefix)) {
-        return {setting};
-    }
-    const char* directory = std::getenv("CREDENTIALS_DIRECTORY");  // NOLINT(concurrency-mt-unsafe)
-    if (directory == nullptr || *directory == '\0') {
-        throw std::invalid_argument(
-            "${CREDENTIALS_DIRECTORY} is not set (systemd sets it with LoadCredential=)");
-    }
-    return std::filesystem::path(directory) / setting.substr(kCredentialsPrefix.size());
-}
-
-std::string ReadSettingFile(std::string_view settingName, std::string_view path) {
-    std::filesystem::path resolved;
-    try {
-        resolved = ResolvePath(path);
-    } catch (const std::invalid_argument& error) {
-        throw ConfigError(std::string(settingName) + ": " + error.what());
-    }
-    std::ifstream file(resolved, std::ios::binary);
-    if (!file) {
-        throw ConfigError(std::string(settingName) + ": cannot read \"" + resolved.string() +
-                          "\": " + std::strerror(errno));
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 Config LoadConfig(const std::filesystem::path& path) {
