@@ -65,7 +65,7 @@ members=10000
 echo "=== A directory of $members members"
 members_ldif "$members" >"$work/members.ldif"
 ldap_port="$(free_port)"
-directory_start "$work/slapd" "$ldap_port" "$work/members.ldif"
+slapd_start "$work/slapd" "$ldap_port" "$work/members.ldif"
 (umask 077 && echo lookup-secret >"$work/bind-password")
 make_test_pki "$work/pki"
 

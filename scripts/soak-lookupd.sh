@@ -66,7 +66,7 @@ members=10000
 workers=4  # the service's default: one directory connection each
 members_ldif "$members" >"$work/members.ldif"
 ldap_port="$(free_port)"
-directory_start "$work/slapd" "$ldap_port" "$work/members.ldif"
+slapd_start "$work/slapd" "$ldap_port" "$work/members.ldif"
 (umask 077 && echo lookup-secret >"$work/bind-password")
 make_test_pki "$work/pki"
 
@@ -179,7 +179,7 @@ slapd_stop "$work/slapd"
 gone_ms="$(now_ms)"
 events+=("$(at "slapd stopped")")
 wait_until $((at_stop + outage))
-directory_restart "$work/slapd" "$ldap_port"
+slapd_start "$work/slapd" "$ldap_port"
 up_ms="$(now_ms)"
 events+=("$(at "slapd started again and answering")")
 

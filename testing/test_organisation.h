@@ -17,4 +17,16 @@ inline constexpr Organisation kTestOrganisation{
     .fileServers = {},
 };
 
+// Another organisation, every text of which differs from the tests' own: what a program built
+// for it shows and says must come from its value, never from the defaults.
+inline constexpr Organisation kAcmeOrganisation{
+    .lookupPageUrl = u"https://intranet.acme.example/cs/servers/serversearch.asp",
+    .mailDomainSuffix = u"@acme.example",
+    .logonDomain = u"ACME-HQ",
+    .credentialsCaption = u"Acme Staff Sign-in",
+    .accountName = u"Acme Staff",
+    .contact = u"the Acme IT Service Desk",
+    .fileServers = {},
+};
+
 }  // namespace brisvane::test_support

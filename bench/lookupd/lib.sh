@@ -54,32 +54,6 @@ LDIF
     }'
 }
 
-# The directory of these scripts: scripts/lib/slapd.sh's (indexed on uid and objectClass, as any
-# production directory is).
-#   directory_start DIR PORT LDIF...   as slapd_start
-#   directory_restart DIR PORT         starts the same directory again after slapd_stop
-directory_start() {
-    slapd_start "$@"
-}
-
-directory_restart() {
-    local dir="$1" port="$2"
-    /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" >>"$dir/slapd.log" 2>&1 || {
-        echo "slapd did not start:" >&2
-        cat "$dir/slapd.log" >&2
-        return 1
-    }
-    for _ in $(seq 100); do
-        if [ -s "$dir/slapd.pid" ] && ldapsearch -x -H "ldap://127.0.0.1:$port/" -o nettimeout=1 \
-            -b "dc=campus,dc=example" -s base "(objectClass=*)" dn >/dev/null 2>&1; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "slapd on port $port did not answer within 10 s" >&2
-    return 1
-}
-
 # The service's configuration on the directory at ldap://127.0.0.1:LDAP_PORT:
 #   service_config FILE ADDRESS LDAP_PORT PASSWORD_FILE [CERT KEY]
 # No cap per client address: the load comes from one address (wrk or the balancer).

@@ -9,15 +9,7 @@
 namespace brisvane::test_support {
 namespace {
 
-constexpr Organisation kAcme{
-    .lookupPageUrl = u"https://intranet.acme.example/cs/servers/serversearch.asp",
-    .mailDomainSuffix = u"@acme.example",
-    .logonDomain = u"ACME-HQ",
-    .credentialsCaption = u"Acme Staff Sign-in",
-    .accountName = u"Acme Staff",
-    .contact = u"the Acme IT Service Desk",
-    .fileServers = {},
-};
+constexpr const Organisation& kAcme = kAcmeOrganisation;
 
 class OrganisationTextsTest : public ::testing::Test {
   protected:

@@ -4,19 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/test_organisation.h"
+
 namespace brisvane {
 namespace {
 
 TEST(ControlTableTest, TheWindowShowsTheOrganisationsCaptionDomainAndLookupPage) {
-    constexpr Organisation kAcme{
-        .lookupPageUrl = u"https://intranet.acme.example/cs/servers/serversearch.asp",
-        .mailDomainSuffix = u"@acme.example",
-        .logonDomain = u"ACME-HQ",
-        .credentialsCaption = u"Acme Staff Sign-in",
-        .accountName = u"Acme Staff",
-        .contact = u"the Acme IT Service Desk",
-        .fileServers = {},
-    };
+    const Organisation& kAcme = test_support::kAcmeOrganisation;
     EXPECT_EQ(EntryOf(ControlId::frameCred, kAcme).text, u"Acme Staff Sign-in");
     EXPECT_EQ(EntryOf(ControlId::txtDomain, kAcme).text, u"ACME-HQ");
     EXPECT_EQ(EntryOf(ControlId::txtWebSite, kAcme).text,
