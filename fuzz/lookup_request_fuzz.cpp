@@ -46,19 +46,6 @@ std::string_view NextField(std::string_view& rest) {
     return field;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 void CheckEscaping(const std::string& username) {
     const std::string escaped = lookupd::EscapeFilterValue(username);
     std::string unescaped;
@@ -67,11 +54,11 @@ void CheckEscaping(const std::string& username) {
         Check(c != '*' && c != '(' && c != ')' && c != '\0',
               "a filter metacharacter left unescaped");
         if (c == '\\') {
-            Check(i + 2 < escaped.size() && HexValue(escaped[i + 1]) >= 0 &&
-                      HexValue(escaped[i + 2]) >= 0,
+            Check(i + 2 < escaped.size() && lookupd::HexDigitValue(escaped[i + 1]) >= 0 &&
+                      lookupd::HexDigitValue(escaped[i + 2]) >= 0,
                   "a backslash in the filter value not followed by two hexadecimal digits");
-            unescaped.push_back(
-                static_cast<char>(HexValue(escaped[i + 1]) * 16 + HexValue(escaped[i + 2])));
+            unescaped.push_back(static_cast<char>(lookupd::HexDigitValue(escaped[i + 1]) * 16 +
+                                                  lookupd::HexDigitValue(escaped[i + 2])));
             i += 2;
         } else {
             unescaped.push_back(c);

@@ -2,9 +2,7 @@
 
 namespace brisvane::lookupd {
 
-namespace {
-
-int HexValue(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -17,6 +15,8 @@ int HexValue(char c) {
     return -1;
 }
 
+namespace {
+
 std::optional<std::string> Unescape(std::string_view encoded) {
     std::string out;
     out.reserve(encoded.size());
@@ -28,8 +28,8 @@ std::optional<std::string> Unescape(std::string_view encoded) {
             if (encoded.size() - i < 3) {
                 return std::nullopt;
             }
-            const int high = HexValue(encoded[i + 1]);
-            const int low = HexValue(encoded[i + 2]);
+            const int high = HexDigitValue(encoded[i + 1]);
+            const int low = HexDigitValue(encoded[i + 2]);
             if (high < 0 || low < 0) {
                 return std::nullopt;
             }

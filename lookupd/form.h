@@ -7,6 +7,9 @@
 
 namespace brisvane::lookupd {
 
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 // The bytes of the one `user` field of a form-encoded body: fields are separated by "&", a
 // field's name and value by its first "=", "+" stands for a space and "%XX" for the byte XX.
 // Other fields are ignored. Nothing when the body is not well-formed (a "%" not followed by two

@@ -47,19 +47,7 @@ cmake --build build/service --target brisvane-lookupd brisvane_ldap_search_bench
 binary=build/service/lookupd/brisvane-lookupd
 ldap_client=build/service/bench/lookupd/brisvane_ldap_search_bench
 
-work="$(mktemp -d)"
-chmod 711 "$work"  # nginx's workers (another user when we are root) read only html/
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        stop_pid "$pid"
-    done
-    slapd_stop "$work/slapd"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+begin_work  # $work, the processes in $pids, all stopped and removed on exit
 
 members=10000
 echo "=== A directory of $members members"

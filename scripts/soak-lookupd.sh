@@ -47,18 +47,7 @@ cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages
 cmake --build build/service --target brisvane-lookupd --parallel 2 >/dev/null
 binary=build/service/lookupd/brisvane-lookupd
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        stop_pid "$pid"
-    done
-    slapd_stop "$work/slapd"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+begin_work  # $work, the processes in $pids, all stopped and removed on exit
 
 now_ms() { date +%s%3N; }
 

@@ -150,6 +150,26 @@ CONF
 }
 
 # Stops a process of ours by its pid and waits for it (TERM, then KILL after 10 s).
+# A private folder for one run ($work, searchable by nginx's workers, which may run as another
+# user) and the processes the run starts ($pids, appended to by the caller): on exit, however
+# the run ends, each process and the directory in $work/slapd are stopped and the folder goes.
+begin_work() {
+    work="$(mktemp -d)"
+    chmod 711 "$work"
+    pids=()
+    trap end_work EXIT
+    trap 'exit 1' INT TERM
+}
+
+end_work() {
+    local pid
+    for pid in "${pids[@]}"; do
+        stop_pid "$pid"
+    done
+    slapd_stop "$work/slapd"
+    rm -rf "$work"
+}
+
 stop_pid() {
     local pid="$1"
     kill "$pid" 2>/dev/null || return 0
