@@ -19,6 +19,8 @@ namespace {
 constexpr auto kMaxDirectoryTimeout = std::chrono::seconds(60);
 constexpr std::int64_t kMaxWorkers = 256;
 constexpr std::int64_t kMaxConnections = 1'000'000;
+constexpr auto kMaxCacheTtl = std::chrono::hours(1);
+constexpr std::int64_t kMaxCacheEntries = 10'000'000;
 
 ListenConfig ReadListen(Section& section) {
     ListenConfig listen;
@@ -138,6 +140,20 @@ DirectoryConfig ReadDirectory(Section& section) {
     return directory;
 }
 
+CacheConfig ReadCache(Section& section) {
+    CacheConfig cache;
+    if (auto ttl = section.Duration("ttl")) {
+        if (*ttl > kMaxCacheTtl) {
+            section.Fail("ttl", R"(must be from "0s" (no cache) to "3600s")");
+        }
+        cache.ttl = *ttl;
+    }
+    if (auto maxEntries = section.Count("max_entries", 1, kMaxCacheEntries)) {
+        cache.maxEntries = *maxEntries;
+    }
+    return cache;
+}
+
 void CheckReadable(Section& section, std::string_view key, const std::string& path) {
     if (path.empty()) {
         return;
@@ -164,8 +180,8 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
         throw ConfigError(message.str());
     }
     for (const auto& [key, node] : root) {
-        static constexpr std::array<std::string_view, 7> kSections = {
-            "listen", "limits", "directory", "members", "organisation", "log", "observe"};
+        static constexpr std::array<std::string_view, 8> kSections = {
+            "listen", "limits", "directory", "members", "cache", "organisation", "log", "observe"};
         if (std::ranges::find(kSections, key.str()) == kSections.end()) {
             throw ConfigError(Where(origin, key.source().begin.line) + ": [" +
                               std::string(key.str()) + "]: unknown section");
@@ -206,6 +222,13 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
         config.members = MembersConfig{*file};
         members.Finish();
     }
+
+    Section cache = section("cache");
+    config.cache = ReadCache(cache);
+    if (config.members && config.cache.ttl > std::chrono::milliseconds::zero()) {
+        cache.Fail("ttl", "only with [directory]: the members file is answered from memory");
+    }
+    cache.Finish();
 
     Section organisation = section("organisation");
     config.fileServers = organisation.Strings("file_servers").value_or(std::vector<std::string>{});

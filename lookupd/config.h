@@ -50,6 +50,12 @@ struct MembersConfig {
     std::string file;
 };
 
+// The short-lived cache of the directory's answers; off unless `ttl` is more than zero.
+struct CacheConfig {
+    std::chrono::milliseconds ttl{0};  // an answer is served from the cache while younger
+    unsigned maxEntries = 100'000;     // answers held at most (one per username asked)
+};
+
 struct ObserveConfig {
     std::string address;  // health and metrics; ":9180" is 127.0.0.1:9180; empty: not served
 };
@@ -59,6 +65,7 @@ struct Config {
     LimitsConfig limits;
     std::optional<DirectoryConfig> directory;  // exactly one of directory and members
     std::optional<MembersConfig> members;
+    CacheConfig cache;  // only with directory
     std::vector<std::string> fileServers;
     bool logUsernames = false;
     ObserveConfig observe;

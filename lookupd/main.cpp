@@ -22,8 +22,10 @@ constexpr const char* kDescription =
 constexpr const char* kSignals =
     "Signals: SIGTERM or SIGINT stop it gracefully (no new connections; open requests are\n"
     "answered; exit status 0). SIGHUP reads the members file and the TLS certificate and key\n"
-    "again; any other change of the configuration, a changed listen address among them, needs\n"
-    "a restart. Exit status 2: the configuration is wrong (the message names the setting).";
+    "again and empties the cache ([cache] ttl), so that an entry fixed in the directory is\n"
+    "answered at once; any other change of the configuration, a changed listen address among\n"
+    "them, needs a restart. Exit status 2: the configuration is wrong (the message names the\n"
+    "setting).";
 
 }  // namespace
 

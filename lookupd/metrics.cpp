@@ -81,6 +81,29 @@ std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges&
         "# TYPE brisvane_open_connections gauge\n"
         "brisvane_open_connections " +
         std::to_string(gauges.openConnections) + "\n";
+    if (gauges.cache) {
+        text +=
+            "# HELP brisvane_cache_hits_total Lookups answered from the cache.\n"
+            "# TYPE brisvane_cache_hits_total counter\n"
+            "brisvane_cache_hits_total " +
+            std::to_string(gauges.cache->hits) +
+            "\n"
+            "# HELP brisvane_cache_misses_total Lookups the cache passed to the directory.\n"
+            "# TYPE brisvane_cache_misses_total counter\n"
+            "brisvane_cache_misses_total " +
+            std::to_string(gauges.cache->misses) +
+            "\n"
+            "# HELP brisvane_cache_evictions_total Answers dropped before their time to stay "
+            "within max_entries.\n"
+            "# TYPE brisvane_cache_evictions_total counter\n"
+            "brisvane_cache_evictions_total " +
+            std::to_string(gauges.cache->evictions) +
+            "\n"
+            "# HELP brisvane_cache_entries Answers held in the cache now.\n"
+            "# TYPE brisvane_cache_entries gauge\n"
+            "brisvane_cache_entries " +
+            std::to_string(gauges.cache->entries) + "\n";
+    }
     return text;
 }
 

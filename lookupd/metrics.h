@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "lookupd/cached_source.h"
 #include "lookupd/lookup_handler.h"
 
 namespace brisvane::lookupd {
@@ -41,12 +43,14 @@ struct ServiceGauges {
     unsigned openConnections = 0;
     std::uint64_t directoryReconnects = 0;
     std::uint64_t directoryErrors = 0;
+    std::optional<CacheCounters> cache;  // when the cache is on
 };
 
 // The Prometheus text exposition (version 0.0.4) of `metrics` and `gauges`:
 // brisvane_lookups_total{outcome="..."}, brisvane_lookup_duration_seconds (a histogram),
-// brisvane_directory_reconnects_total, brisvane_directory_errors_total and
-// brisvane_open_connections.
+// brisvane_directory_reconnects_total, brisvane_directory_errors_total,
+// brisvane_open_connections and, with the cache on, brisvane_cache_hits_total,
+// brisvane_cache_misses_total, brisvane_cache_evictions_total and brisvane_cache_entries.
 std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges& gauges);
 
 }  // namespace brisvane::lookupd

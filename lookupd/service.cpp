@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "lookupd/cached_source.h"
 #include "lookupd/http_server.h"
 #include "lookupd/ldap_directory.h"
 #include "lookupd/lookup_handler.h"
@@ -74,6 +75,12 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
                                            config.listen.workers);
 }
 
+// "60s", or "500ms" when not whole seconds.
+std::string DurationText(std::chrono::milliseconds duration) {
+    return duration.count() % 1000 == 0 ? std::to_string(duration.count() / 1000) + "s"
+                                        : std::to_string(duration.count()) + "ms";
+}
+
 HttpServerOptions LookupServerOptions(const Config& config, const HostPort& listen) {
     HttpServerOptions options;
     options.host = listen.host;
@@ -103,7 +110,12 @@ void Drain(const HttpServer& server, std::chrono::seconds idleTimeout) {
 
 int RunService(const Config& config) {
     Log log;
-    const std::unique_ptr<MemberSource> source = MakeSource(config, log);
+    const std::unique_ptr<MemberSource> origin = MakeSource(config, log);
+    std::optional<CachedSource> cache;
+    if (config.cache.ttl > std::chrono::milliseconds::zero()) {
+        cache.emplace(*origin, config.cache.ttl, config.cache.maxEntries);
+    }
+    MemberSource& source = cache ? static_cast<MemberSource&>(*cache) : *origin;
     LookupSettings settings;
     settings.path = config.listen.path;
     settings.fileServers = FileServerList(config.fileServers);
@@ -130,7 +142,7 @@ int RunService(const Config& config) {
         HttpResponse response =
             limiter && !limiter->Allow(context.clientAddress, RateLimiter::Clock::now())
                 ? RateLimitedResponse()
-                : HandleLookup(request, settings, *source);
+                : HandleLookup(request, settings, source);
         const auto elapsed = std::chrono::steady_clock::now() - context.started;
         metrics.Record(response.outcome, elapsed);
         log.Line(FormatRequestLine(response, elapsed, context.clientAddress, logUsernames));
@@ -145,6 +157,9 @@ int RunService(const Config& config) {
     log.Line("listening on " + UrlOf(listen, server->Port(), tls) + config.listen.path + " (" +
              (config.directory ? "directory " + Joined(config.directory->urls)
                                : "members file " + config.members->file) +
+             (cache ? ", answers cached for " + DurationText(config.cache.ttl) + ", at most " +
+                          std::to_string(config.cache.maxEntries)
+                    : "") +
              ")");
 
     std::unique_ptr<HttpServer> observer;
@@ -157,8 +172,11 @@ int RunService(const Config& config) {
         observeOptions.connections = 64;
         observeOptions.idleTimeout = config.limits.idleTimeout;
         const auto render = [&] {
-            const SourceCounters counters = source->Counters();
-            ServiceGauges gauges{0, counters.reconnects, counters.errors};
+            const SourceCounters counters = origin->Counters();
+            ServiceGauges gauges{0, counters.reconnects, counters.errors, std::nullopt};
+            if (cache) {
+                gauges.cache = cache->Counts();
+            }
             {
                 const std::lock_guard lock(serverMutex);
                 gauges.openConnections = server->OpenConnections();
@@ -167,9 +185,10 @@ int RunService(const Config& config) {
         };
         observer = std::make_unique<HttpServer>(
             observeOptions,
-            [&source, render](const HttpRequest& request, const RequestContext& /*context*/) {
+            [&origin, render](const HttpRequest& request, const RequestContext& /*context*/) {
+                // Readiness is the directory's own, never the cache's.
                 return HandleObserve(
-                    request, [&] { return source->Ready(); }, render);
+                    request, [&] { return origin->Ready(); }, render);
             });
         log.Line("health and metrics on " + UrlOf(address, observer->Port(), false) +
                  " (/healthz /readyz /metrics)");
@@ -181,8 +200,12 @@ int RunService(const Config& config) {
         if (received != SIGHUP) {
             break;
         }
-        if (auto* members = dynamic_cast<MembersFile*>(source.get())) {
+        if (auto* members = dynamic_cast<MembersFile*>(origin.get())) {
             members->ReloadIfChanged();
+        }
+        if (cache) {
+            cache->Clear();
+            log.Line("the cache was emptied");
         }
         if (!tls) {
             continue;

@@ -14,6 +14,9 @@
 #
 # TLS, when SLAPD_TLS_CERT and SLAPD_TLS_KEY name a PEM certificate and key: StartTLS on PORT,
 # and with SLAPD_LDAPS_PORT also ldaps://127.0.0.1:SLAPD_LDAPS_PORT/.
+#
+# Writes (ldapmodify), when SLAPD_ROOTPW holds a password: the root DN
+# cn=admin,dc=campus,dc=example binds with it. Unset: no one can bind as the root DN.
 
 slapd_start() {
     local dir="$1" port="$2"
@@ -35,6 +38,7 @@ database mdb
 maxsize 67108864
 suffix "dc=campus,dc=example"
 rootdn "cn=admin,dc=campus,dc=example"
+${SLAPD_ROOTPW:+rootpw $SLAPD_ROOTPW}
 directory $dir/db
 index uid eq
 index objectClass eq

@@ -56,6 +56,10 @@ timeout = "500ms"
 ca_file = "/etc/ssl/certs/campus-ca.pem"
 retry_after = "10s"
 
+[cache]
+ttl = "30s"
+max_entries = 5000
+
 [organisation]
 file_servers = ["files1.campus.example", ".campus.example"]
 
@@ -84,6 +88,8 @@ address = "127.0.0.1:9100"
     EXPECT_EQ(config.directory->timeout, 500ms);
     EXPECT_EQ(config.directory->caFile, "/etc/ssl/certs/campus-ca.pem");
     EXPECT_EQ(config.directory->retryAfter, 10s);
+    EXPECT_EQ(config.cache.ttl, 30s);
+    EXPECT_EQ(config.cache.maxEntries, 5000U);
     EXPECT_EQ(config.fileServers.size(), 2U);
     EXPECT_TRUE(config.logUsernames);
     EXPECT_EQ(config.observe.address, "127.0.0.1:9100");
@@ -101,6 +107,8 @@ TEST(ConfigTest, DefaultsAreActiveDirectorysAndEveryLimitIsOn) {
     EXPECT_GT(config.limits.connectionsPerAddress, 0U);
     EXPECT_EQ(config.limits.requestsPerSecondPerAddress, 0U);  // a campus NAT: off by default
     EXPECT_FALSE(config.logUsernames);
+    EXPECT_EQ(config.cache.ttl, 0s);  // no cache unless asked for
+    EXPECT_GT(config.cache.maxEntries, 0U);
 }
 
 TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
@@ -146,6 +154,11 @@ TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
          "[directory] start_tls: expected true or false"},
         {"[directory]\nurls = [\"ldaps://dc1\"]\nbase_dn = \"dc=x\"\nca_file = \"\"\n",
          "[directory] ca_file"},
+        {"[cache]\nttl = \"3601s\"\n" + directory, "[cache] ttl: must be from \"0s\""},
+        {"[cache]\nttl = 60\n" + directory, "[cache] ttl: expected a string"},
+        {"[cache]\nmax_entries = 0\n" + directory, "[cache] max_entries: must be from 1"},
+        {"[members]\nfile = \"/m.tsv\"\n[cache]\nttl = \"60s\"\n",
+         "lookupd.toml:4: [cache] ttl: only with [directory]"},
         {"[members]\nfile = \"/m.tsv\"\n" + directory, "either [directory] (LDAP) or [members]"},
         {"[log]\nusernames = true\n", "either [directory] (LDAP) or [members]"},
         {"[members]\n", "[members] file: missing"},

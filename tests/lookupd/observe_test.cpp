@@ -40,7 +40,8 @@ TEST(MetricsTest, CountsOutcomesAndAccumulatesTheHistogram) {
     metrics.Record(Outcome::kFound, std::chrono::milliseconds(20));   // <= 0.025
     metrics.Record(Outcome::kUnavailable, std::chrono::seconds(3));   // <= 5
     metrics.Record(Outcome::kUnavailable, std::chrono::seconds(30));  // +Inf only
-    const std::string text = RenderMetrics(metrics.Read(), ServiceGauges{3, 2, 1});
+    const std::string text =
+        RenderMetrics(metrics.Read(), ServiceGauges{3, 2, 1, CacheCounters{40, 9, 5, 4}});
     const std::string_view lines[] = {
         "brisvane_lookups_total{outcome=\"found\"} 2\n",
         "brisvane_lookups_total{outcome=\"directory-unavailable\"} 2\n",
@@ -55,10 +56,16 @@ TEST(MetricsTest, CountsOutcomesAndAccumulatesTheHistogram) {
         "brisvane_directory_reconnects_total 2\n",
         "brisvane_directory_errors_total 1\n",
         "brisvane_open_connections 3\n",
+        "brisvane_cache_hits_total 40\n",
+        "brisvane_cache_misses_total 9\n",
+        "brisvane_cache_evictions_total 5\n",
+        "brisvane_cache_entries 4\n",
     };
     for (const std::string_view line : lines) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
     }
+    const std::string uncached = RenderMetrics(metrics.Read(), ServiceGauges{});
+    EXPECT_EQ(uncached.find("brisvane_cache_"), std::string::npos) << "no cache, no cache lines";
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # brisvane-lookupd on real parts: its own slapd with the test directory
 # (standins/directory/test-members.ldif), its own throwaway certificates, the real service over
-# TLS, asked by curl as the client asks. Also the members file over plain HTTP, the limits, and
-# the directory stopped, hung and started again under a running service.
+# TLS, asked by curl as the client asks. Also the members file over plain HTTP, the limits, the
+# directory stopped, hung and started again under a running service, and the cache of answers
+# seeing a change in the directory.
 #
 # Usage: tests/lookupd/service_test.sh path/to/brisvane-lookupd
 set -uo pipefail
@@ -42,6 +43,7 @@ make_test_pki "$work/pki" || exit 1
 # slapd on free ports, with StartTLS and ldaps:// under the test CA's certificate for
 # 127.0.0.1: a random port is tried, and another if it was taken.
 export SLAPD_TLS_CERT="$work/pki/directory.pem" SLAPD_TLS_KEY="$work/pki/directory.key"
+export SLAPD_ROOTPW=admin-secret  # the cache's check changes an entry with ldapmodify
 # start_directory DIR: sets $ldap_port (and SLAPD_LDAPS_PORT, the next one).
 start_directory() {
     local _
@@ -302,6 +304,31 @@ start_service hungfirst "$work/hungfirst.toml"
 ask "user=alice"
 check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
 kill -CONT "$(cat "$work/replica/slapd.pid")"
+
+echo "== The cache of answers: a change in the directory is answered after at most the TTL"
+directory_config cached "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem"
+printf '[cache]\nttl = "3s"\n[observe]\naddress = "127.0.0.1:0"\n' >>"$work/cached.toml"
+start_service cached "$work/cached.toml"
+expect_share carol 'smb://files1.campus.example/carol$'
+expect_share carol 'smb://files1.campus.example/carol$'
+observe /metrics >/dev/null
+check "/metrics counts the repeated lookup as a cache hit" \
+    grep -q '^brisvane_cache_hits_total [1-9]' "$work/observed"
+ldapmodify -x -H "ldap://127.0.0.1:$ldap_port" -D "cn=admin,dc=campus,dc=example" \
+    -w "$SLAPD_ROOTPW" >"$work/ldapmodify.log" 2>&1 <<'LDIF'
+dn: uid=carol,ou=people,dc=campus,dc=example
+changetype: modify
+replace: homeDirectory
+homeDirectory: \\files2.campus.example\homes\carol
+LDIF
+check "ldapmodify moved carol's share in the directory" test $? = 0
+moved_at=$SECONDS
+until ask "user=carol" && grep -q 'smb://files2.campus.example/homes/carol' <<<"$body" ||
+    [ $((SECONDS - moved_at)) -gt 15 ]; do
+    sleep 0.2
+done
+check "the moved share is answered within the 3 s TTL and a margin (after $((SECONDS - moved_at)) s)" \
+    grep -q 'smb://files2.campus.example/homes/carol' <<<"$body"
 
 echo "== The members file over plain HTTP, read again when it changes"
 printf 'alice\t\\\\files1.campus.example\\homes\\alice\nmallory\t\\\\files.evil.example\\loot\nj\xc3\xbcrgen\t\\\\files1.campus.example\\juergen$\n' \

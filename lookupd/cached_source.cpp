@@ -1,0 +1,94 @@
+#include "lookupd/cached_source.h"
+
+#include <utility>
+
+namespace brisvane::lookupd {
+
+CachedSource::CachedSource(MemberSource& source, std::chrono::milliseconds ttl,
+                           std::size_t maxEntries, Now now)
+    : source_(source), ttl_(ttl), maxEntries_(maxEntries), now_(std::move(now)) {}
+
+MemberAnswer CachedSource::Find(std::string_view username) {
+    const Clock::time_point asked = now_();
+    std::uint64_t generation = 0;
+    {
+        std::shared_ptr<const MemberAnswer> cached;
+        {
+            const std::lock_guard lock(mutex_);
+            const auto found = index_.find(username);
+            if (found != index_.end() && asked - found->second->asked < ttl_) {
+                cached = found->second->answer;
+            }
+            generation = generation_;
+        }
+        if (cached) {
+            hits_.fetch_add(1, std::memory_order_relaxed);
+            return *cached;
+        }
+    }
+    misses_.fetch_add(1, std::memory_order_relaxed);
+    MemberAnswer answer = source_.Find(username);
+    if (answer.kind == MemberAnswer::Kind::kUnavailable) {
+        return answer;
+    }
+    // The entry is built before the lock and spliced in under it; what it replaces or drops is
+    // freed after it.
+    Entries entry;
+    entry.push_back(
+        Entry{std::string(username), std::make_shared<const MemberAnswer>(answer), asked});
+    Entries dropped;
+    Store(entry, generation, dropped);
+    return answer;
+}
+
+void CachedSource::Store(Entries& entry, std::uint64_t generation, Entries& dropped) {
+    const std::lock_guard lock(mutex_);
+    if (generation != generation_) {
+        return;  // asked before a Clear(): may be what the clear was for
+    }
+    Entry& fresh = entry.front();
+    const auto found = index_.find(fresh.username);
+    if (found != index_.end()) {
+        Entry& held = *found->second;
+        if (held.asked <= fresh.asked) {
+            std::swap(held.answer, fresh.answer);
+            held.asked = fresh.asked;
+            order_.splice(order_.end(), order_, found->second);
+        }
+        return;
+    }
+    // The oldest answers are at the front: drop those expired, then the oldest if still full.
+    const auto dropFront = [&] {
+        index_.erase(order_.front().username);
+        dropped.splice(dropped.end(), order_, order_.begin());
+    };
+    while (!order_.empty() && fresh.asked - order_.front().asked >= ttl_) {
+        dropFront();
+    }
+    while (order_.size() >= maxEntries_) {
+        dropFront();
+        evictions_.fetch_add(1, std::memory_order_relaxed);
+    }
+    order_.splice(order_.end(), entry);
+    index_.emplace(order_.back().username, std::prev(order_.end()));
+}
+
+void CachedSource::Clear() {
+    Entries dropped;
+    const std::lock_guard lock(mutex_);
+    ++generation_;
+    index_.clear();
+    dropped.swap(order_);
+}
+
+CacheCounters CachedSource::Counts() const {
+    CacheCounters counters;
+    counters.hits = hits_.load(std::memory_order_relaxed);
+    counters.misses = misses_.load(std::memory_order_relaxed);
+    counters.evictions = evictions_.load(std::memory_order_relaxed);
+    const std::lock_guard lock(mutex_);
+    counters.entries = order_.size();
+    return counters;
+}
+
+}  // namespace brisvane::lookupd
