@@ -138,6 +138,13 @@ LdapHandle LdapDirectory::ConnectTo(const std::string& url, Clock::time_point de
         usesTls_ ? "; if the directory runs, check that its certificate names the URL's host and "
                    "is signed by a CA of ca_file"
                  : "";
+    // ldap_initialize only parses the URL: connect now, so that a replica that is down is
+    // passed over for the next one even when no bind or StartTLS would have touched it.
+    rc = ldap_connect(ld.get());
+    if (rc != LDAP_SUCCESS) {
+        error = "connect: " + Describe(ld.get(), rc) + tlsHint;
+        return nullptr;
+    }
     if (config_.startTls) {
         rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
         if (rc != LDAP_SUCCESS) {

@@ -305,6 +305,15 @@ ask "user=alice"
 check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
 kill -CONT "$(cat "$work/replica/slapd.pid")"
 
+echo "== Anonymous, a replica that is down first in the list: the next one is asked"
+directory_config anonymous "ldap://127.0.0.1:1" ""
+sed -i -e "s|^urls = .*|urls = [\"ldap://127.0.0.1:1\", \"ldap://127.0.0.1:$ldap_port\"]|" \
+    -e '/^bind_dn\|^bind_password_file\|^ca_file/d' "$work/anonymous.toml"
+start_service anonymous "$work/anonymous.toml"
+ask "user=alice"
+# The directory shows members to bound users only: anonymously alice is unknown, not a 503.
+check "anonymous: the down replica is passed over (200)" test "$status" = 200
+
 echo "== The cache of answers: a change in the directory is answered after at most the TTL"
 directory_config cached "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem"
 printf '[cache]\nttl = "3s"\n[observe]\naddress = "127.0.0.1:0"\n' >>"$work/cached.toml"
