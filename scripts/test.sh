@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
-# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the Windows build (mingw-w64) with its tests under Wine in a
-# private prefix and display (the end-to-end tests of brisvane.exe among them), clang-tidy on
-# every product folder, the other builds
-# the README names (scripts/builds.sh), the lookup service's Debian package (installed and
-# purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target. Warnings are errors
-# in all of them. Exits non-zero on the first failure.
+# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
+# end-to-end tests of brisvane.exe among them), clang-tidy on every product folder, the other
+# builds the README names (scripts/builds.sh), the lookup service's Debian package (installed
+# and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
+# Warnings are errors in all of them. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
