@@ -64,9 +64,9 @@ int WalkThrough(const std::wstring& username, const std::wstring& password) {
     UnionRect(&both, &window, &shown);
     Picture("3-mounted", box->handle, both);
 
-    program.Acknowledge(*box);
+    ProgramDriver::Acknowledge(*box);
     const std::optional<DWORD> exitCode = program.WaitForExit();
-    if (exitCode != 0u) {
+    if (exitCode != 0U) {
         std::printf("brisvane.exe did not end with exit code 0\n");
         return 1;
     }

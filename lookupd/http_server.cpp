@@ -24,7 +24,7 @@ struct Exchange {
 
 // How much of a too large body is read (and dropped) to answer 413 at its end; beyond this the
 // connection is closed without an answer.
-constexpr std::size_t kMaxDroppedBytes = 64 * 1024;
+constexpr std::size_t kMaxDroppedBytes = std::size_t{64} * 1024;
 
 struct DestroyResponse {
     void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
@@ -58,7 +58,7 @@ std::string_view Header(MHD_Connection* connection, const char* name) {
 }
 
 void LogLibraryMessage(void* /*unused*/, const char* format, va_list arguments) {
-    std::fputs("libmicrohttpd: ", stderr);
+    static_cast<void>(std::fputs("libmicrohttpd: ", stderr));
     std::vfprintf(stderr, format, arguments);  // NOLINT(cert-err33-c)
 }
 

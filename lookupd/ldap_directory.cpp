@@ -37,12 +37,7 @@ std::string Describe(LDAP* ld, int code) {
 // A connection taken from the pool for one lookup and given back afterwards, connected or not.
 class LdapDirectory::Lease {
   public:
-    explicit Lease(LdapDirectory& owner) : owner_(owner) {
-        std::unique_lock lock(owner_.mutex_);
-        owner_.returned_.wait(lock, [this] { return !owner_.idle_.empty(); });
-        handle_ = std::move(owner_.idle_.back());
-        owner_.idle_.pop_back();
-    }
+    explicit Lease(LdapDirectory& owner) : owner_(owner), handle_(TakeIdle(owner)) {}
     ~Lease() {
         {
             const std::lock_guard lock(owner_.mutex_);
@@ -58,6 +53,15 @@ class LdapDirectory::Lease {
     LdapHandle& Handle() { return handle_; }
 
   private:
+    // Waits until the pool has a connection and takes it.
+    static LdapHandle TakeIdle(LdapDirectory& owner) {
+        std::unique_lock lock(owner.mutex_);
+        owner.returned_.wait(lock, [&owner] { return !owner.idle_.empty(); });
+        LdapHandle handle = std::move(owner.idle_.back());
+        owner.idle_.pop_back();
+        return handle;
+    }
+
     LdapDirectory& owner_;
     LdapHandle handle_;
 };
@@ -170,7 +174,7 @@ LdapHandle LdapDirectory::ConnectTo(const std::string& url, Clock::time_point de
 }
 
 MemberAnswer LdapDirectory::Search(LDAP* ld, std::string_view username, Clock::time_point deadline,
-                                   int& resultCode) {
+                                   int& resultCode) const {
     using Kind = MemberAnswer::Kind;
     const std::string filter = FilterForUser(config_.filter, username);
     std::string attribute = config_.attribute;

@@ -64,7 +64,7 @@ class LdapDirectory final : public MemberSource {
     LdapHandle Connect(Clock::time_point deadline, std::string& error);
     LdapHandle ConnectTo(const std::string& url, Clock::time_point deadline, std::string& error);
     MemberAnswer Search(LDAP* ld, std::string_view username, Clock::time_point deadline,
-                        int& resultCode);
+                        int& resultCode) const;
 
     DirectoryConfig config_;
     std::string bindPassword_;

@@ -29,7 +29,7 @@ constexpr const char* kSignals =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     using namespace brisvane::lookupd;
     CLI::App app(kDescription, "brisvane-lookupd");
     std::string configPath;
@@ -42,18 +42,16 @@ int main(int argc, char** argv) {
     app.footer(kSignals);
     CLI11_PARSE(app, argc, argv);
 
-    try {
-        const Config config = LoadConfig(configPath);
-        if (checkOnly) {
-            std::cout << configPath << ": configuration OK\n";
-            return 0;
-        }
-        return RunService(config);
-    } catch (const ConfigError& error) {
-        std::cerr << "brisvane-lookupd: " << error.what() << "\n";
-        return kExitBadConfig;
-    } catch (const std::exception& error) {
-        std::cerr << "brisvane-lookupd: " << error.what() << "\n";
-        return 1;
+    const Config config = LoadConfig(configPath);
+    if (checkOnly) {
+        std::cout << configPath << ": configuration OK\n";
+        return 0;
     }
+    return RunService(config);
+} catch (const brisvane::lookupd::ConfigError& error) {
+    std::cerr << "brisvane-lookupd: " << error.what() << "\n";
+    return kExitBadConfig;
+} catch (const std::exception& error) {
+    std::cerr << "brisvane-lookupd: " << error.what() << "\n";
+    return 1;
 }

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
-# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# clang-tidy on the core, the Windows build (mingw-w64) with its tests under Wine in a
-# private prefix and display (the end-to-end tests of brisvane.exe among them), the other builds
-# the README names (scripts/builds.sh), the lookup service's Debian package (installed and
-# purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target. Warnings are errors
-# in all of them. Exits non-zero on the first failure.
+# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
+# end-to-end tests of brisvane.exe among them), clang-tidy on every product folder, the other
+# builds the README names (scripts/builds.sh), the lookup service's Debian package (installed
+# and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
+# Warnings are errors in all of them. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
@@ -24,9 +24,6 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
-step "clang-tidy on the core"
-scripts/tidy.sh build/native
-
 step "Windows build (mingw-w64) and tests under Wine, end to end included"
 # The https end-to-end tests run the lookup service built natively, on a slapd of their own.
 cmake --preset service
@@ -34,6 +31,9 @@ cmake --build --preset service --target brisvane-lookupd
 cmake --preset windows
 cmake --build --preset windows
 scripts/wine-session.sh ctest --preset windows
+
+step "clang-tidy on every product folder (native and mingw-w64 compile commands)"
+scripts/tidy.sh build/native build/windows
 
 step "The README's other builds (brisvane.exe Release, MinSizeRel, Debug; core Release; bench)"
 scripts/builds.sh

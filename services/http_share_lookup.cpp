@@ -134,7 +134,8 @@ bool IsRedirect(DWORD status) {
 // WinHTTP's notice, on the thread that sends, that a request has gone out whole; its context is
 // the exchange's Progress. (Wine's synchronous send goes on to wait for the reply's headers, so
 // the send's return would be too late to tell.)
-void CALLBACK NoteRequestSent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+void CALLBACK NoteRequestSent(HINTERNET /*request*/, DWORD_PTR context, DWORD status,
+                              LPVOID /*information*/, DWORD /*informationLength*/) {
     if (status == WINHTTP_CALLBACK_STATUS_REQUEST_SENT && context != 0) {
         reinterpret_cast<Progress*>(context)->store(Stage::kAnswering);
     }

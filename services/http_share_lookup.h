@@ -24,7 +24,7 @@ struct LookupLimits {
     // The whole exchange: finding the proxy, connecting, sending, following redirects and reading
     // the whole reply. The request gives up waiting for it there, whatever the server does.
     std::chrono::milliseconds deadline{60'000};
-    std::size_t maxResponseBytes = 16 * 1024 * 1024;  // the largest body accepted
+    std::size_t maxResponseBytes = std::size_t{16} * 1024 * 1024;  // the largest body accepted
 };
 
 class HttpShareLookup final : public ShareLookup {

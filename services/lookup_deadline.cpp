@@ -46,7 +46,7 @@ void BoundNextCall(const WinHttpLibrary& http, HINTERNET handle, const LookupLim
     }
     // The wait for the reply's headers has a time-out of its own (90 s on Windows); Wine's
     // synchronous send waits for them without one unless it is set.
-    DWORD responseHeaders = static_cast<DWORD>(response);
+    auto responseHeaders = static_cast<DWORD>(response);
     if (!http.setOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseHeaders,
                         sizeof(responseHeaders))) {
         ThrowLastError(u"WinHttpSetOption");

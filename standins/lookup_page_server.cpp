@@ -23,7 +23,7 @@ constexpr DWORD kClientTimeoutMs = 10'000;
 // How often the serving thread looks whether the server is being stopped.
 constexpr long kStopCheckMicroseconds = 50'000;
 // The largest request head accepted.
-constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+constexpr std::size_t kMaxHeadBytes = std::size_t{64} * 1024;
 
 [[noreturn]] void ThrowSocketError(const char* what) {
     throw std::system_error(WSAGetLastError(), std::system_category(), what);
@@ -97,7 +97,7 @@ std::optional<ReceivedRequest> ReadRequest(SOCKET client) {
 // False when the client has gone before all was sent; nothing is waiting for the rest then.
 bool SendAll(SOCKET client, std::string_view data) {
     while (!data.empty()) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 64 * 1024));
+        const int chunk = static_cast<int>(std::min(data.size(), std::size_t{64} * 1024));
         const int sent = send(client, data.data(), chunk, 0);
         if (sent <= 0) {
             return false;
@@ -107,18 +107,31 @@ bool SendAll(SOCKET client, std::string_view data) {
     return true;
 }
 
+// Appends the header line "name: value".
+void AddHeader(std::string& head, std::string_view name, std::string_view value) {
+    head += name;
+    head += ": ";
+    head += value;
+    head += "\r\n";
+}
+
 std::string ResponseHead(const PageReply& reply) {
-    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status);
+    head += ' ';
+    head += reply.reason;
+    head += "\r\n";
     if (!reply.contentType.empty()) {
-        head += "Content-Type: " + reply.contentType + "\r\n";
+        AddHeader(head, "Content-Type", reply.contentType);
     }
     if (reply.declareLength) {
-        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+        AddHeader(head, "Content-Length", std::to_string(reply.body.size()));
     }
     for (const auto& [name, value] : reply.headers) {
-        head += name + ": " + value + "\r\n";
+        AddHeader(head, name, value);
     }
-    return head + "Connection: close\r\n\r\n";
+    AddHeader(head, "Connection", "close");
+    head += "\r\n";
+    return head;
 }
 
 }  // namespace
@@ -226,7 +239,7 @@ struct LookupPageServer::State {
 LookupPageServer::LookupPageServer(Responder responder, std::uint16_t port)
     : LookupPageServer(std::move(responder), false, port) {}
 
-LookupPageServer::LookupPageServer(HoldEveryConnection, std::uint16_t port)
+LookupPageServer::LookupPageServer(HoldEveryConnection /*tag*/, std::uint16_t port)
     : LookupPageServer(Responder(), true, port) {}
 
 LookupPageServer::LookupPageServer(Responder responder, bool holdEveryConnection,

@@ -55,7 +55,7 @@ class LookupPageServer {
   public:
     // Listens on 127.0.0.1:`port`, any free port when 0; std::system_error when it cannot.
     explicit LookupPageServer(Responder responder, std::uint16_t port = 0);
-    explicit LookupPageServer(HoldEveryConnection, std::uint16_t port = 0);
+    explicit LookupPageServer(HoldEveryConnection /*tag*/, std::uint16_t port = 0);
     ~LookupPageServer();
     LookupPageServer(const LookupPageServer&) = delete;
     LookupPageServer& operator=(const LookupPageServer&) = delete;

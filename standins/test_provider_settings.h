@@ -15,7 +15,7 @@
 namespace brisvane::standins {
 
 // The name of the provider's usual registration, as regsvr32 makes it.
-inline constexpr wchar_t kTestProviderName[] = L"BrisvaneTestProvider";
+inline constexpr const wchar_t* kTestProviderName = L"BrisvaneTestProvider";
 
 // One registration of the provider DLL among the network providers.
 struct TestProviderRegistration {

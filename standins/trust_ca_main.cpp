@@ -18,7 +18,7 @@ namespace {
 
 using brisvane::UniqueCertStore;
 
-constexpr std::size_t kMaxCertificateSize = 64 * 1024;
+constexpr std::size_t kMaxCertificateSize = std::size_t{64} * 1024;
 
 int Fail(const char* what, DWORD code) {
     std::fprintf(stderr, "brisvane-trust-ca: %s (error %lu)\n", what, code);

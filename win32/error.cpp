@@ -80,7 +80,7 @@ std::int32_t HresultFromWin32(DWORD code) noexcept {
         return 0;
     }
     const DWORD hresult =
-        (code & 0x0000FFFFu) | (static_cast<DWORD>(FACILITY_WIN32) << 16) | 0x80000000u;
+        (code & 0x0000FFFFU) | (static_cast<DWORD>(FACILITY_WIN32) << 16) | 0x80000000U;
     return static_cast<std::int32_t>(hresult);
 }
 
@@ -101,11 +101,11 @@ Text ErrorDescription(DWORD code) {
 }
 
 WorkflowError WindowsError(DWORD code) {
-    return WorkflowError(HresultFromWin32(code), ErrorDescription(code));
+    return {HresultFromWin32(code), ErrorDescription(code)};
 }
 
 WorkflowError CallError(TextView call, DWORD code) {
-    return WorkflowError(HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code)));
+    return {HresultFromWin32(code), texts::CallFailed(call, ErrorDescription(code))};
 }
 
 void ThrowLastError(TextView call) {

@@ -15,11 +15,11 @@ namespace brisvane {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
 
 inline std::wstring ToWide(TextView text) {
-    return std::wstring(text.begin(), text.end());
+    return {text.begin(), text.end()};
 }
 
 inline Text FromWide(std::wstring_view wide) {
-    return Text(wide.begin(), wide.end());
+    return {wide.begin(), wide.end()};
 }
 
 // UTF-8 of a wide text; an unpaired surrogate becomes U+FFFD.

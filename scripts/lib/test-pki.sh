@@ -18,8 +18,22 @@
 # Every key is RSA 2048 and every certificate is valid from yesterday for 30 days, so a
 # machine whose clock is a little behind still accepts them.
 
-_test_pki_ca() {
-    local dir="$1" name="$2" cn="$3"
+# _test_pki_certificate DIR NAME CN SIGNER: the key NAME.key and the certificate NAME.pem in DIR.
+# With SIGNER "self", a certificate authority called CN that signs itself; otherwise a server
+# certificate for CN (a DNS name, or an IPv4 address) signed by the authority SIGNER.pem/.key.
+_test_pki_certificate() {
+    local dir="$1" name="$2" cn="$3" signer="$4" purpose signing subject_name=dns_name
+    if [[ "$signer" == self ]]; then
+        purpose=$'ca\ncert_signing_key\ncrl_signing_key'
+        signing=(--generate-self-signed)
+    else
+        if [[ "$cn" =~ ^[0-9.]+$ ]]; then
+            subject_name="ip_address"
+        fi
+        purpose="$subject_name = \"$cn\""$'\ntls_www_server\nsigning_key\nencryption_key'
+        signing=(--generate-certificate --load-ca-certificate "$dir/$signer.pem"
+            --load-ca-privkey "$dir/$signer.key")
+    fi
     certtool --no-text --generate-privkey --key-type rsa --bits 2048 --outfile "$dir/$name.key" 2>/dev/null
     cat >"$dir/$name.tmpl" <<TMPL
 cn = "$cn"
@@ -27,34 +41,9 @@ organization = "Brisvane tests"
 serial = $(date +%s)$RANDOM
 activation_date = "$(date -u -d yesterday '+%Y-%m-%d %H:%M:%S')"
 expiration_days = 30
-ca
-cert_signing_key
-crl_signing_key
+$purpose
 TMPL
-    certtool --no-text --generate-self-signed --load-privkey "$dir/$name.key" \
-        --template "$dir/$name.tmpl" --outfile "$dir/$name.pem" 2>/dev/null
-}
-
-# _test_pki_server DIR NAME HOST CA: HOST is a DNS name, or an IPv4 address.
-_test_pki_server() {
-    local dir="$1" name="$2" host="$3" ca="$4" subject_name="dns_name"
-    if [[ "$host" =~ ^[0-9.]+$ ]]; then
-        subject_name="ip_address"
-    fi
-    certtool --no-text --generate-privkey --key-type rsa --bits 2048 --outfile "$dir/$name.key" 2>/dev/null
-    cat >"$dir/$name.tmpl" <<TMPL
-cn = "$host"
-organization = "Brisvane tests"
-serial = $(date +%s)$RANDOM
-activation_date = "$(date -u -d yesterday '+%Y-%m-%d %H:%M:%S')"
-expiration_days = 30
-$subject_name = "$host"
-tls_www_server
-signing_key
-encryption_key
-TMPL
-    certtool --no-text --generate-certificate --load-privkey "$dir/$name.key" \
-        --load-ca-certificate "$dir/$ca.pem" --load-ca-privkey "$dir/$ca.key" \
+    certtool --no-text "${signing[@]}" --load-privkey "$dir/$name.key" \
         --template "$dir/$name.tmpl" --outfile "$dir/$name.pem" 2>/dev/null
 }
 
@@ -62,14 +51,14 @@ make_test_pki() {
     local dir="$1"
     mkdir -p "$dir"
     if ! {
-        _test_pki_ca "$dir" ca "Brisvane Test CA" &&
+        _test_pki_certificate "$dir" ca "Brisvane Test CA" self &&
             certtool --certificate-info --infile "$dir/ca.pem" --outder --outfile "$dir/ca.der" \
                 >/dev/null 2>&1 &&
-            _test_pki_server "$dir" localhost localhost ca &&
-            _test_pki_server "$dir" otherhost wrong-host.example ca &&
-            _test_pki_server "$dir" directory 127.0.0.1 ca &&
-            _test_pki_ca "$dir" untrusted-ca "Brisvane Untrusted Test CA" &&
-            _test_pki_server "$dir" untrusted-localhost localhost untrusted-ca &&
+            _test_pki_certificate "$dir" localhost localhost ca &&
+            _test_pki_certificate "$dir" otherhost wrong-host.example ca &&
+            _test_pki_certificate "$dir" directory 127.0.0.1 ca &&
+            _test_pki_certificate "$dir" untrusted-ca "Brisvane Untrusted Test CA" self &&
+            _test_pki_certificate "$dir" untrusted-localhost localhost untrusted-ca &&
             rm -f "$dir"/*.tmpl &&
             chmod 600 "$dir"/*.key
     }; then

@@ -8,7 +8,6 @@
 #include <winsock2.h>
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +15,8 @@
 #include "mount/workflow_error.h"
 #include "standins/lookup_page_server.h"
 #include "testing/fakes.h"
+#include "testing/registry_value.h"
 #include "win32/error.h"
-#include "win32/owners.h"
 #include "win32/text.h"
 
 namespace brisvane {
@@ -101,18 +100,14 @@ class MemberInternetSettings {
     static constexpr DWORD kManualProxy = 0x2;          // PROXY_TYPE_PROXY
     static constexpr DWORD kConfigurationScript = 0x4;  // PROXY_USE_PAC_SCRIPT
 
-    MemberInternetSettings(DWORD flags, const std::string& proxy, const std::string& scriptUrl) {
-        HKEY opened = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                  nullptr, &opened, nullptr),
-                  ERROR_SUCCESS);
-        key_.reset(opened);
-        DWORD size = 0;
-        if (RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, nullptr, &size) ==
-            ERROR_SUCCESS) {
-            previous_.emplace(size);
-            RegQueryValueExW(key_.get(), kValue, nullptr, nullptr, previous_->data(), &size);
-        }
+    MemberInternetSettings(DWORD flags, const std::string& proxy, const std::string& scriptUrl)
+        : value_(HKEY_CURRENT_USER,
+                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                 L"DefaultConnectionSettings", REG_BINARY, Encoded(flags, proxy, scriptUrl)) {}
+
+  private:
+    static std::vector<BYTE> Encoded(DWORD flags, const std::string& proxy,
+                                     const std::string& scriptUrl) {
         std::vector<BYTE> settings;
         Append(settings, 0x46);  // the format's signature
         Append(settings, 0);     // change counter
@@ -120,26 +115,8 @@ class MemberInternetSettings {
         AppendText(settings, proxy);
         AppendText(settings, "");  // no bypass list
         AppendText(settings, scriptUrl);
-        EXPECT_EQ(RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, settings.data(),
-                                 static_cast<DWORD>(settings.size())),
-                  ERROR_SUCCESS);
+        return settings;
     }
-    ~MemberInternetSettings() {
-        if (previous_) {
-            RegSetValueExW(key_.get(), kValue, 0, REG_BINARY, previous_->data(),
-                           static_cast<DWORD>(previous_->size()));
-        } else {
-            RegDeleteValueW(key_.get(), kValue);
-        }
-    }
-    MemberInternetSettings(const MemberInternetSettings&) = delete;
-    MemberInternetSettings& operator=(const MemberInternetSettings&) = delete;
-
-  private:
-    static constexpr wchar_t kKey[] =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-    static constexpr wchar_t kValue[] = L"DefaultConnectionSettings";
-
     static void Append(std::vector<BYTE>& bytes, DWORD number) {
         for (int shift = 0; shift < 32; shift += 8) {
             bytes.push_back(static_cast<BYTE>(number >> shift));
@@ -150,8 +127,7 @@ class MemberInternetSettings {
         bytes.insert(bytes.end(), text.begin(), text.end());
     }
 
-    UniqueKey key_;
-    std::optional<std::vector<BYTE>> previous_;
+    test_support::ScopedRegistryValue value_;
 };
 
 TEST(HttpShareLookupTest, PostsTheFormBodyWithTheFormContentType) {

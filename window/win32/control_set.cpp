@@ -152,6 +152,7 @@ void ControlSet::LayOut(UINT dpi) {
 // The labels' column is wider than the gap before the boxes, so a label reaches under the box
 // it names, and stacks above it: cut the part of the label that lies over the box out of the
 // label's window, so that the box shows whole and the label only beside it.
+// NOLINTNEXTLINE(readability-make-member-function-const): changes the labels through their handles
 void ControlSet::KeepLabelsBesideTheirBoxes() {
     for (const LabelledControl& pair : LabelledControls()) {
         HWND label = Control(pair.label);

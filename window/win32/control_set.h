@@ -21,6 +21,7 @@ class ControlSet {
     // Creates every control of `organisation`'s table in `window` and its frames, stacked and
     // with their tooltips. Only the credential frame is in view; LayOut places and sizes them all.
     ControlSet(HWND window, HINSTANCE instance, const Organisation& organisation);
+    ~ControlSet() = default;
     // The controls' handles are shared with the window that holds them.
     ControlSet(const ControlSet&) = delete;
     ControlSet& operator=(const ControlSet&) = delete;

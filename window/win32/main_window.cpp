@@ -46,6 +46,15 @@ std::uint16_t CurrentModifiers() {
     return modifiers;
 }
 
+// A window that cannot be resized, minimised or maximised offers only Move and Close.
+void RemoveSizingFromSystemMenu(HWND window) {
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    constexpr std::array<UINT, 4> kSizingCommands{SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE};
+    for (const UINT command : kSizingCommands) {
+        ::DeleteMenu(menu, command, static_cast<UINT>(MF_BYCOMMAND));
+    }
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
@@ -63,7 +72,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     controls_.emplace(Handle(), instance, services_.organisation);
     SubclassCredentialBoxes();
     log_ = EditLogBox(Control(ControlId::txtInfo));
-    RemoveSizingFromSystemMenu();
+    RemoveSizingFromSystemMenu(Handle());
     ApplyDpi(::GetDpiForWindow(Handle()));
 }
 
@@ -99,15 +108,6 @@ void MainWindow::SubclassCredentialBoxes() {
                                  reinterpret_cast<DWORD_PTR>(this))) {
             ThrowLastError(u"SetWindowSubclass");
         }
-    }
-}
-
-// A window that cannot be resized, minimised or maximised offers only Move and Close.
-void MainWindow::RemoveSizingFromSystemMenu() {
-    HMENU menu = ::GetSystemMenu(Handle(), FALSE);
-    constexpr std::array<UINT, 4> kSizingCommands{SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE};
-    for (const UINT command : kSizingCommands) {
-        ::DeleteMenu(menu, command, static_cast<UINT>(MF_BYCOMMAND));
     }
 }
 
@@ -297,6 +297,7 @@ bool MainWindow::OnActivate(WPARAM state) {
 
 // What a dialog does for this message; the multi-line log box sends it for Tab and Shift+Tab
 // when the dialog keys are in use, as they are here.
+// NOLINTNEXTLINE(readability-make-member-function-const): moves the focus through the handles
 void MainWindow::OnNextDialogControl(WPARAM target, bool targetIsWindow) {
     HWND next = targetIsWindow ? reinterpret_cast<HWND>(target)
                                : ::GetNextDlgTabItem(Handle(), ::GetFocus(), target != 0);

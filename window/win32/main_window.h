@@ -93,7 +93,6 @@ class MainWindow final : public FormView, public MountForm {
     void EndAfterFailure(const std::exception_ptr& failure) noexcept;
 
     void SubclassCredentialBoxes();
-    void RemoveSizingFromSystemMenu();
     void ApplyDpi(UINT dpi);
     // The window's outer size at the current DPI: the fixed client width, and the outer height
     // last set (before the load, the design height).
