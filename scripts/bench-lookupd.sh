@@ -40,17 +40,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-ensure_packages build-essential cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
-    libtomlplusplus-dev libcli11-dev slapd ldap-utils gnutls-bin nginx wrk curl iproute2
-
-source scripts/lib/slapd.sh
-source scripts/lib/test-pki.sh
 source bench/lookupd/lib.sh
-
-echo "=== Building brisvane-lookupd and the directory client (preset service)"
-cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
-cmake --build build/service --target brisvane-lookupd brisvane_ldap_search_bench --parallel 2 \
-    >/dev/null
+prepare_service_build brisvane-lookupd brisvane_ldap_search_bench
 binary=build/service/lookupd/brisvane-lookupd
 ldap_client=build/service/bench/lookupd/brisvane_ldap_search_bench
 

@@ -35,16 +35,8 @@ if [[ ! "$duration" =~ ^[0-9]+$ ]] || [ "$duration" -lt 20 ]; then
     exit 2
 fi
 
-ensure_packages build-essential cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
-    libtomlplusplus-dev libcli11-dev slapd ldap-utils gnutls-bin nginx wrk curl iproute2
-
-source scripts/lib/slapd.sh
-source scripts/lib/test-pki.sh
 source bench/lookupd/lib.sh
-
-echo "=== Building brisvane-lookupd (preset service)"
-cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
-cmake --build build/service --target brisvane-lookupd --parallel 2 >/dev/null
+prepare_service_build brisvane-lookupd
 binary=build/service/lookupd/brisvane-lookupd
 
 begin_work  # $work, the processes in $pids, all stopped and removed on exit

@@ -1,11 +1,25 @@
 # shellcheck shell=bash
 # What the lookup service's benchmark and soak share; sourced by scripts/bench-lookupd.sh and
-# scripts/soak-lookupd.sh after scripts/lib/slapd.sh. Everything runs as the calling user, on
-# 127.0.0.1, with its files in the caller's work folder: never the system's nginx or slapd.
+# scripts/soak-lookupd.sh after scripts/lib/packages.sh, from the repository's root. Everything
+# runs as the calling user, on 127.0.0.1, with its files in the caller's work folder: never the
+# system's nginx or slapd.
+
+source scripts/lib/slapd.sh
+source scripts/lib/test-pki.sh
 
 LOOKUP_PATH=/cs/servers/serversearch.asp
 LOOKUP_BIND_DN="cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bench_lookupd_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# Installs what the benchmark and the soak need and builds the TARGETs (preset service).
+#   prepare_service_build TARGET...
+prepare_service_build() {
+    ensure_packages build-essential cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
+        libtomlplusplus-dev libcli11-dev slapd ldap-utils gnutls-bin nginx wrk curl iproute2
+    echo "=== Building $* (preset service)"
+    cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
+    cmake --build build/service --target "$@" --parallel 2 >/dev/null
+}
 
 # A TCP port on 127.0.0.1 that nothing listens on now.
 free_port() {
@@ -87,10 +101,19 @@ start_service() {
     local binary="$1" config="$2" log="$3" port="$4"
     "$binary" --config "$config" >"$log" 2>&1 &
     service_pid=$!
+    wait_listening brisvane-lookupd "$service_pid" "$port" "$log"
+}
+
+# Returns once PID accepts connections on 127.0.0.1:PORT; fails, showing the LOGS, if it ends
+# first or does not listen within 10 s.
+#   wait_listening NAME PID PORT LOG...
+wait_listening() {
+    local name="$1" pid="$2" port="$3"
+    shift 3
     for _ in $(seq 100); do
-        if ! kill -0 "$service_pid" 2>/dev/null; then
-            echo "brisvane-lookupd did not start:" >&2
-            cat "$log" >&2
+        if ! kill -0 "$pid" 2>/dev/null; then
+            echo "$name did not start:" >&2
+            cat "$@" >&2 2>/dev/null
             return 1
         fi
         if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
@@ -98,7 +121,7 @@ start_service() {
         fi
         sleep 0.1
     done
-    echo "brisvane-lookupd did not listen on port $port within 10 s" >&2
+    echo "$name did not listen on port $port within 10 s" >&2
     return 1
 }
 
@@ -112,19 +135,7 @@ start_nginx() {
     nginx -p "$dir" -c "$config" -e "$dir/logs/error.log" -g 'daemon off;' \
         >"$dir/logs/stdout.log" 2>&1 &
     nginx_pid=$!
-    for _ in $(seq 100); do
-        if ! kill -0 "$nginx_pid" 2>/dev/null; then
-            echo "nginx did not start:" >&2
-            cat "$dir/logs/stdout.log" "$dir/logs/error.log" >&2 2>/dev/null
-            return 1
-        fi
-        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "nginx did not listen on port $port within 10 s" >&2
-    return 1
+    wait_listening nginx "$nginx_pid" "$port" "$dir/logs/stdout.log" "$dir/logs/error.log"
 }
 
 # The settings every private nginx of these scripts shares: its files under its prefix, no
