@@ -49,38 +49,20 @@ const toml::node* Section::Get(std::string_view key) {
 }
 
 std::optional<std::string> Section::String(std::string_view key) {
-    const toml::node* node = Get(key);
-    if (node == nullptr) {
-        return std::nullopt;
-    }
-    const auto* value = node->as_string();
-    if (value == nullptr) {
-        Fail(key, "expected a string in double quotes");
-    }
-    return value->get();
+    const auto* value = Typed<std::string>(key, "expected a string in double quotes");
+    return value != nullptr ? std::optional(value->get()) : std::nullopt;
 }
 
 std::optional<bool> Section::Bool(std::string_view key) {
-    const toml::node* node = Get(key);
-    if (node == nullptr) {
-        return std::nullopt;
-    }
-    const auto* value = node->as_boolean();
-    if (value == nullptr) {
-        Fail(key, "expected true or false");
-    }
-    return value->get();
+    const auto* value = Typed<bool>(key, "expected true or false");
+    return value != nullptr ? std::optional(value->get()) : std::nullopt;
 }
 
 std::optional<unsigned> Section::Count(std::string_view key, std::int64_t least,
                                        std::int64_t most) {
-    const toml::node* node = Get(key);
-    if (node == nullptr) {
-        return std::nullopt;
-    }
-    const auto* value = node->as_integer();
+    const auto* value = Typed<std::int64_t>(key, "expected a whole number");
     if (value == nullptr) {
-        Fail(key, "expected a whole number");
+        return std::nullopt;
     }
     if (value->get() < least || value->get() > most) {
         Fail(key, "must be from " + std::to_string(least) + " to " + std::to_string(most));

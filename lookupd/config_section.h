@@ -49,6 +49,21 @@ class Section {
     void Finish() const;
 
   private:
+    // The setting `key` as a TOML value of type T, null when it is not set; any other type fails
+    // with `problem`.
+    template <typename T>
+    const toml::value<T>* Typed(std::string_view key, std::string_view problem) {
+        const toml::node* node = Get(key);
+        if (node == nullptr) {
+            return nullptr;
+        }
+        const auto* value = node->as<T>();
+        if (value == nullptr) {
+            Fail(key, problem);
+        }
+        return value;
+    }
+
     const toml::table* table_;
     std::string name_;
     std::string_view origin_;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <string_view>
 
 namespace brisvane::lookupd {
 
@@ -13,6 +14,14 @@ std::string Number(double value) {
     std::array<char, 32> digits{};
     const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
     return {digits.data(), written.ptr};
+}
+
+// One metric without labels: its help, its type and its value.
+std::string Single(std::string_view name, std::string_view type, std::string_view help,
+                   std::uint64_t value) {
+    const std::string metric(name);
+    return "# HELP " + metric + " " + std::string(help) + "\n# TYPE " + metric + " " +
+           std::string(type) + "\n" + metric + " " + std::to_string(value) + "\n";
 }
 
 }  // namespace
@@ -66,43 +75,22 @@ std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges&
             std::to_string(metrics.count) + "\n";
     text += "brisvane_lookup_duration_seconds_sum " + Number(metrics.seconds) + "\n";
     text += "brisvane_lookup_duration_seconds_count " + std::to_string(metrics.count) + "\n";
-    text +=
-        "# HELP brisvane_directory_reconnects_total Connections made to the directory.\n"
-        "# TYPE brisvane_directory_reconnects_total counter\n"
-        "brisvane_directory_reconnects_total " +
-        std::to_string(gauges.directoryReconnects) +
-        "\n"
-        "# HELP brisvane_directory_errors_total Directory operations that failed.\n"
-        "# TYPE brisvane_directory_errors_total counter\n"
-        "brisvane_directory_errors_total " +
-        std::to_string(gauges.directoryErrors) +
-        "\n"
-        "# HELP brisvane_open_connections Client connections open now.\n"
-        "# TYPE brisvane_open_connections gauge\n"
-        "brisvane_open_connections " +
-        std::to_string(gauges.openConnections) + "\n";
+    text += Single("brisvane_directory_reconnects_total", "counter",
+                   "Connections made to the directory.", gauges.directoryReconnects);
+    text += Single("brisvane_directory_errors_total", "counter",
+                   "Directory operations that failed.", gauges.directoryErrors);
+    text += Single("brisvane_open_connections", "gauge", "Client connections open now.",
+                   gauges.openConnections);
     if (gauges.cache) {
-        text +=
-            "# HELP brisvane_cache_hits_total Lookups answered from the cache.\n"
-            "# TYPE brisvane_cache_hits_total counter\n"
-            "brisvane_cache_hits_total " +
-            std::to_string(gauges.cache->hits) +
-            "\n"
-            "# HELP brisvane_cache_misses_total Lookups the cache passed to the directory.\n"
-            "# TYPE brisvane_cache_misses_total counter\n"
-            "brisvane_cache_misses_total " +
-            std::to_string(gauges.cache->misses) +
-            "\n"
-            "# HELP brisvane_cache_evictions_total Answers dropped before their time to stay "
-            "within max_entries.\n"
-            "# TYPE brisvane_cache_evictions_total counter\n"
-            "brisvane_cache_evictions_total " +
-            std::to_string(gauges.cache->evictions) +
-            "\n"
-            "# HELP brisvane_cache_entries Answers held in the cache now.\n"
-            "# TYPE brisvane_cache_entries gauge\n"
-            "brisvane_cache_entries " +
-            std::to_string(gauges.cache->entries) + "\n";
+        text += Single("brisvane_cache_hits_total", "counter", "Lookups answered from the cache.",
+                       gauges.cache->hits);
+        text += Single("brisvane_cache_misses_total", "counter",
+                       "Lookups the cache passed to the directory.", gauges.cache->misses);
+        text += Single("brisvane_cache_evictions_total", "counter",
+                       "Answers dropped before their time to stay within max_entries.",
+                       gauges.cache->evictions);
+        text += Single("brisvane_cache_entries", "gauge", "Answers held in the cache now.",
+                       gauges.cache->entries);
     }
     return text;
 }
