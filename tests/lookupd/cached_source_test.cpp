@@ -50,23 +50,22 @@ struct Step {
     int asked = 0;  // how often the source has been asked for `name` after the step
 };
 
+constexpr auto kTtl = 10s;  // every case's
+
 struct Case {
     std::string_view what;
-    std::chrono::milliseconds ttl;
     std::size_t maxEntries;
-    std::chrono::milliseconds answerTakes;  // the clock moves this much while the source answers
-    bool clearWhileAnswering;               // Clear() while the source answers the first lookup
     std::vector<Step> steps;
     CacheCounters counts;  // at the end; `entries` is not compared
+    // The clock moves this much while the source answers.
+    std::chrono::milliseconds answerTakes = 0ms;
+    bool clearWhileAnswering = false;  // Clear() while the source answers the first lookup
 };
 
 TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
     const Case cases[] = {
         {"an answer is served while younger than the TTL, then asked again",
-         10s,
          100,
-         0ms,
-         false,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {5s, kMoveAlice},
           {9999ms, "alice", Kind::kFound, kAliceShare, 1},
@@ -74,10 +73,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {11s, "alice", Kind::kFound, kAliceMoved, 2}},
          {2, 2, 0, 0}},
         {"unknown, no home share and ambiguous are cached; unavailable never",
-         10s,
          100,
-         0ms,
-         false,
          {{0s, "nobody", Kind::kUnknown, {}, 1},
           {1s, "nobody", Kind::kUnknown, {}, 1},
           {2s, "nohome", Kind::kNoHomeShare, {}, 1},
@@ -88,10 +84,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {7s, "down", Kind::kUnavailable, {}, 2}},
          {3, 5, 0, 0}},
         {"at the bound the oldest answer goes",
-         10s,
          2,
-         0ms,
-         false,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {1s, "nobody", Kind::kUnknown, {}, 1},
           {2s, "nohome", Kind::kNoHomeShare, {}, 1},
@@ -100,10 +93,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {4s, "nohome", Kind::kNoHomeShare, {}, 1}},
          {2, 4, 2, 0}},
         {"at the bound an expired answer goes before a live one, and is no eviction",
-         10s,
          2,
-         0ms,
-         false,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {8s, "nobody", Kind::kUnknown, {}, 1},
           {12s, "nohome", Kind::kNoHomeShare, {}, 1},
@@ -111,10 +101,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {13s, "nohome", Kind::kNoHomeShare, {}, 1}},
          {2, 3, 0, 0}},
         {"a clear drops every answer",
-         10s,
          100,
-         0ms,
-         false,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {0s, "nobody", Kind::kUnknown, {}, 1},
           {1s, kClear},
@@ -122,29 +109,26 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {2s, "nobody", Kind::kUnknown, {}, 2}},
          {0, 4, 0, 0}},
         {"an answer asked before a clear and given after it is not kept",
-         10s,
          100,
-         0ms,
-         true,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {1s, "alice", Kind::kFound, kAliceShare, 2},
           {2s, "alice", Kind::kFound, kAliceShare, 2}},
-         {1, 2, 0, 0}},
+         {1, 2, 0, 0},
+         0ms,
+         true},
         {"a slow answer's age counts from when the source was asked",
-         10s,
          100,
-         4s,
-         false,
          {{0s, "alice", Kind::kFound, kAliceShare, 1},
           {9s, "alice", Kind::kFound, kAliceShare, 1},
           {10s, "alice", Kind::kFound, kAliceShare, 2}},
-         {1, 2, 0, 0}},
+         {1, 2, 0, 0},
+         4s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CountingSource source;
         CachedSource::Clock::time_point now{};
-        CachedSource cache(source, c.ttl, c.maxEntries, [&] { return now; });
+        CachedSource cache(source, kTtl, c.maxEntries, [&] { return now; });
         bool cleared = false;
         source.during = [&] {
             now += c.answerTakes;
