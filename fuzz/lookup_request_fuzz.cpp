@@ -28,11 +28,12 @@ using lookupd::MemberAnswer;
 class OneValueSource final : public lookupd::MemberSource {
   public:
     explicit OneValueSource(std::string_view value) : value_(value) {}
-    MemberAnswer Find(std::string_view /*username*/) override {
+    void Find(std::string_view /*username*/, lookupd::AnswerCallback done) override {
         if (value_.empty()) {
-            return {MemberAnswer::Kind::kUnknown, {}, {}};
+            done({MemberAnswer::Kind::kUnknown, {}, {}});
+            return;
         }
-        return {MemberAnswer::Kind::kFound, std::string(value_), {}};
+        done({MemberAnswer::Kind::kFound, std::string(value_), {}});
     }
 
   private:
@@ -87,7 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.fileServers = lookupd::FileServerList(kServers);
     OneValueSource source(value);
     const lookupd::HttpRequest request{"POST", settings.path, contentType, body, false};
-    const lookupd::HttpResponse response = lookupd::HandleLookup(request, settings, source);
+    std::optional<lookupd::HttpResponse> answered;
+    lookupd::HandleLookup(request, settings, source, [&answered](lookupd::HttpResponse given) {
+        answered = std::move(given);
+    });
+    Check(answered.has_value(), "a request to a source in memory is not answered at once");
+    const lookupd::HttpResponse& response = *answered;
     if (response.status != 200) {
         Check(response.body.find("smb://") == std::string::npos, "a refusal holds a locator");
         return 0;

@@ -8,7 +8,7 @@ CachedSource::CachedSource(MemberSource& source, std::chrono::milliseconds ttl,
                            std::size_t maxEntries, Now now)
     : source_(source), ttl_(ttl), maxEntries_(maxEntries), now_(std::move(now)) {}
 
-MemberAnswer CachedSource::Find(std::string_view username) {
+void CachedSource::Find(std::string_view username, AnswerCallback done) {
     const Clock::time_point asked = now_();
     std::uint64_t generation = 0;
     {
@@ -23,22 +23,24 @@ MemberAnswer CachedSource::Find(std::string_view username) {
         }
         if (cached) {
             hits_.fetch_add(1, std::memory_order_relaxed);
-            return *cached;
+            done(*cached);
+            return;
         }
     }
     misses_.fetch_add(1, std::memory_order_relaxed);
-    MemberAnswer answer = source_.Find(username);
-    if (answer.kind == MemberAnswer::Kind::kUnavailable) {
-        return answer;
-    }
-    // The entry is built before the lock and spliced in under it; what it replaces or drops is
-    // freed after it.
-    Entries entry;
-    entry.push_back(
-        Entry{std::string(username), std::make_shared<const MemberAnswer>(answer), asked});
-    Entries dropped;
-    Store(entry, generation, dropped);
-    return answer;
+    source_.Find(username, [this, name = std::string(username), asked, generation,
+                            done = std::move(done)](MemberAnswer answer) mutable {
+        if (answer.kind != MemberAnswer::Kind::kUnavailable) {
+            // The entry is built before the lock and spliced in under it; what it replaces or
+            // drops is freed after it.
+            Entries entry;
+            entry.push_back(
+                Entry{std::move(name), std::make_shared<const MemberAnswer>(answer), asked});
+            Entries dropped;
+            Store(entry, generation, dropped);
+        }
+        done(std::move(answer));
+    });
 }
 
 void CachedSource::Store(Entries& entry, std::uint64_t generation, Entries& dropped) {

@@ -36,12 +36,15 @@ class CachedSource final : public MemberSource {
     using Clock = std::chrono::steady_clock;
     using Now = std::function<Clock::time_point()>;
 
-    // `source` must outlive the cache. `ttl` more than zero, `maxEntries` at least 1.
+    // `source` must outlive the cache, and the cache every answer the source still owes it. `ttl`
+    // more than zero, `maxEntries` at least 1.
     CachedSource(MemberSource& source, std::chrono::milliseconds ttl, std::size_t maxEntries,
                  Now now = Clock::now);
 
-    MemberAnswer Find(std::string_view username) override;
-    bool Ready() override { return source_.Ready(); }  // always the source itself
+    // Answers at once from the cache, else when the source answers.
+    void Find(std::string_view username, AnswerCallback done) override;
+    void CheckReady(ReadyCallback done) override { source_.CheckReady(std::move(done)); }
+    void Reload() override { source_.Reload(); }
     SourceCounters Counters() const override { return source_.Counters(); }
 
     // Drops every answer; an answer the source is giving now, asked before, is not kept.

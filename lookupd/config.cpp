@@ -21,6 +21,10 @@ constexpr std::int64_t kMaxWorkers = 256;
 constexpr std::int64_t kMaxConnections = 1'000'000;
 constexpr auto kMaxCacheTtl = std::chrono::hours(1);
 constexpr std::int64_t kMaxCacheEntries = 10'000'000;
+constexpr auto kMaxRequestTimeout = std::chrono::seconds(300);
+constexpr std::int64_t kMaxDirectoryConnections = 256;
+constexpr std::int64_t kMaxSearchesPerConnection = 1024;
+constexpr std::int64_t kMaxQueue = 1'000'000;
 
 ListenConfig ReadListen(Section& section) {
     ListenConfig listen;
@@ -63,6 +67,13 @@ LimitsConfig ReadLimits(Section& section) {
             section.Fail("idle_timeout", "must be whole seconds, at least \"1s\"");
         }
         limits.idleTimeout = std::chrono::duration_cast<std::chrono::seconds>(*idle);
+    }
+    if (auto request = section.Duration("request_timeout")) {
+        if (request->count() % 1000 != 0 || *request < std::chrono::seconds(1) ||
+            *request > kMaxRequestTimeout) {
+            section.Fail("request_timeout", R"(must be whole seconds, from "1s" to "300s")");
+        }
+        limits.requestTimeout = std::chrono::duration_cast<std::chrono::seconds>(*request);
     }
     if (auto rate = section.Count("requests_per_second_per_address", 0, kMaxConnections)) {
         limits.requestsPerSecondPerAddress = *rate;
@@ -136,6 +147,15 @@ DirectoryConfig ReadDirectory(Section& section) {
             section.Fail("retry_after", "must be whole seconds, at least \"1s\"");
         }
         directory.retryAfter = std::chrono::duration_cast<std::chrono::seconds>(*retryAfter);
+    }
+    if (auto connections = section.Count("connections", 1, kMaxDirectoryConnections)) {
+        directory.connections = *connections;
+    }
+    if (auto searches = section.Count("searches_per_connection", 1, kMaxSearchesPerConnection)) {
+        directory.searchesPerConnection = *searches;
+    }
+    if (auto queue = section.Count("queue", 0, kMaxQueue)) {
+        directory.queue = *queue;
     }
     return directory;
 }

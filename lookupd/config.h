@@ -22,13 +22,14 @@ struct ListenConfig {
     std::string path = "/cs/servers/serversearch.asp";
     std::string tlsCertificate;  // PEM; with tlsKey, or both empty for plain HTTP
     std::string tlsKey;
-    unsigned workers = 4;  // threads that answer requests (each with its directory connection)
+    unsigned workers = 4;  // threads that serve the connections (none waits for the directory)
 };
 
 struct LimitsConfig {
     unsigned connections = 1024;               // open connections, all clients together
     unsigned connectionsPerAddress = 32;       // per client address; 0: no cap (behind a proxy)
     std::chrono::seconds idleTimeout{10};      // a connection idle this long is closed
+    std::chrono::seconds requestTimeout{10};   // a request must arrive whole within this
     unsigned requestsPerSecondPerAddress = 0;  // 0: no rate limit
     unsigned burstPerAddress = 20;             // requests an address may send at once
 };
@@ -44,6 +45,9 @@ struct DirectoryConfig {
     std::chrono::milliseconds timeout{3000};
     std::string caFile = "/etc/ssl/certs/ca-certificates.crt";
     std::chrono::seconds retryAfter{5};
+    unsigned connections = 4;             // connections to the directory
+    unsigned searchesPerConnection = 16;  // searches outstanding on each connection at most
+    unsigned queue = 1024;                // lookups waiting for a search slot at most
 };
 
 struct MembersConfig {

@@ -4,23 +4,18 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace brisvane::lookupd {
 
 namespace {
-
-// What the server keeps of one request while its body arrives.
-struct Exchange {
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    std::string body;
-    bool tooLarge = false;
-    bool answered = false;
-    std::size_t dropped = 0;  // bytes of a too large body read and dropped
-};
 
 // How much of a too large body is read (and dropped) to answer 413 at its end; beyond this the
 // connection is closed without an answer.
@@ -62,10 +57,108 @@ void LogLibraryMessage(void* /*unused*/, const char* format, va_list arguments) 
     std::vfprintf(stderr, format, arguments);  // NOLINT(cert-err33-c)
 }
 
+// libmicrohttpd's own caps sit above ours: over them it closes a connection as soon as it has
+// accepted it, without a word, where ours answer 503.
+unsigned Backstop(unsigned cap) {
+    return cap + cap / 2 + 16;
+}
+
+void Pause(std::chrono::milliseconds duration) {
+    timespec pause{0, static_cast<long>(duration.count()) * 1'000'000};
+    nanosleep(&pause, nullptr);
+}
+
 }  // namespace
 
-HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
-    : handler_(std::move(handler)) {
+// One TCP connection, from its acceptance to its close.
+struct HttpServer::Connection {
+    std::string address;
+    int fd = -1;
+    bool overAddressCap = false;  // when accepted
+    bool overTotalCap = false;
+    DeadlineTimer::Id requestTimer = 0;  // armed while a request is awaited
+};
+
+// One request while its body arrives and its answer is awaited.
+struct HttpServer::Exchange {
+    RequestContext context;
+    std::string body;
+    bool tooLarge = false;
+    bool handled = false;
+    std::size_t dropped = 0;  // bytes of a too large body read and dropped
+    std::shared_ptr<PendingAnswer> pending;
+};
+
+// The answer to one request that the handler owes. The first answer given counts: the
+// handler's, or the server's 503 when it is overdue. A connection whose answer is not there when
+// the handler returns is suspended, and resumed by whoever gives the answer.
+class HttpServer::PendingAnswer : public std::enable_shared_from_this<PendingAnswer> {
+  public:
+    PendingAnswer(HttpServer& server, MHD_Connection* connection)
+        : server_(server), connection_(connection) {}
+
+    // False when an answer was given already (then this one is dropped).
+    bool Give(HttpResponse response) {
+        bool resume = false;
+        DeadlineTimer::Id overdue = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            if (given_) {
+                return false;
+            }
+            given_ = true;
+            response_ = std::move(response);
+            resume = suspended_;
+            overdue = overdue_;
+        }
+        if (resume) {
+            server_.timer_.Disarm(overdue);
+            MHD_resume_connection(connection_);
+            server_.suspended_.fetch_sub(1);
+        }
+        // The last use of the server: it waits for this count before it stops.
+        server_.waiting_.fetch_sub(1);
+        return true;
+    }
+
+    // On the worker thread once the handler has returned: the answer, if given already; else
+    // the connection is suspended until it comes.
+    std::optional<HttpResponse> TakeOrSuspend() {
+        const std::lock_guard lock(mutex_);
+        if (given_) {
+            return std::move(response_);
+        }
+        suspended_ = true;
+        server_.suspended_.fetch_add(1);
+        overdue_ =
+            server_.timer_.Arm(std::chrono::steady_clock::now() + server_.options_.answerTimeout,
+                               [self = shared_from_this()] {
+                                   if (self->Give(self->server_.OverdueResponse())) {
+                                       self->server_.overdueAnswers_.fetch_add(1);
+                                   }
+                               });
+        MHD_suspend_connection(connection_);
+        return std::nullopt;
+    }
+
+    // After the connection was resumed.
+    HttpResponse Take() {
+        const std::lock_guard lock(mutex_);
+        return std::move(response_).value_or(HttpResponse{});
+    }
+
+  private:
+    HttpServer& server_;
+    MHD_Connection* const connection_;
+    std::mutex mutex_;
+    bool given_ = false;
+    bool suspended_ = false;
+    std::optional<HttpResponse> response_;
+    DeadlineTimer::Id overdue_ = 0;
+};
+
+HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler, AnswerSent sent)
+    : handler_(std::move(handler)), sent_(std::move(sent)), options_(options) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -78,8 +171,8 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
     }
     const std::unique_ptr<addrinfo, FreeAddressInfo> address(found);
 
-    unsigned flags =
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
+                     MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     if (address->ai_family == AF_INET6) {
         flags |= MHD_USE_IPv6;
     }
@@ -93,17 +186,18 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
         options.listenSocket >= 0
             ? MHD_OptionItem{MHD_OPTION_LISTEN_SOCKET, options.listenSocket, nullptr}
             : MHD_OptionItem{MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
-        {MHD_OPTION_CONNECTION_LIMIT, options.connections, nullptr},
+        {MHD_OPTION_CONNECTION_LIMIT, Backstop(options.connections), nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(options.idleTimeout.count()),
          nullptr},
         {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&HttpServer::Completed), this},
+        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&HttpServer::Notify), this},
     };
     if (options.workers > 1) {
         items.push_back({MHD_OPTION_THREAD_POOL_SIZE, options.workers, nullptr});
     }
     if (options.connectionsPerAddress > 0) {
         items.push_back(
-            {MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress, nullptr});
+            {MHD_OPTION_PER_IP_CONNECTION_LIMIT, Backstop(options.connectionsPerAddress), nullptr});
     }
     if (tls) {
         items.push_back(
@@ -123,6 +217,18 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler)
     }
 }
 
+HttpServer::~HttpServer() {
+    // libmicrohttpd must not be stopped with a connection suspended. Every owed answer comes
+    // within the answer time-out, the server's own 503 at the latest.
+    while (waiting_.load() > 0 || suspended_.load() > 0) {
+        Pause(std::chrono::milliseconds(5));
+    }
+    daemon_.reset();
+    if (quiescedSocket_ >= 0) {
+        close(quiescedSocket_);
+    }
+}
+
 std::uint16_t HttpServer::Port() const {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT);
     return info != nullptr ? info->port : 0;
@@ -133,21 +239,119 @@ int HttpServer::ListenSocket() const {
     return info != nullptr ? info->listen_fd : -1;
 }
 
-unsigned HttpServer::OpenConnections() const {
-    const MHD_DaemonInfo* info =
-        MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
-    return info != nullptr ? info->num_connections : 0;
+ServerCounters HttpServer::Counters() const {
+    ServerCounters counters;
+    counters.refusedOverAddressCap = refusedOverAddressCap_.load();
+    counters.refusedOverTotalCap = refusedOverTotalCap_.load();
+    counters.requestTimeouts = requestTimeouts_.load();
+    counters.overdueAnswers = overdueAnswers_.load();
+    counters.waitingAnswers = waiting_.load();
+    const std::lock_guard lock(countMutex_);
+    counters.openConnections = open_;
+    return counters;
 }
 
 void HttpServer::StopAccepting() {
     stopping_ = true;
-    const MHD_socket listening = MHD_quiesce_daemon(daemon_.get());
-    if (listening != MHD_INVALID_SOCKET) {
-        close(listening);
+    // The library may still use the socket until it stops: it is closed then.
+    quiescedSocket_ = MHD_quiesce_daemon(daemon_.get());
+}
+
+HttpResponse HttpServer::OverdueResponse() const {
+    HttpResponse response =
+        PlainResponse(503, "The service is busy; try again shortly.", Outcome::kUnavailable);
+    response.headers.emplace_back("Retry-After", std::to_string(options_.retryAfter.count()));
+    response.warning = "no answer within " + std::to_string(options_.answerTimeout.count()) + "ms";
+    return response;
+}
+
+HttpResponse HttpServer::OverCapacityResponse(const Connection& connection) const {
+    HttpResponse response = PlainResponse(503, "Too many connections; try again shortly.",
+                                          Outcome::kTooManyConnections);
+    response.headers.emplace_back("Retry-After", std::to_string(options_.retryAfter.count()));
+    response.warning =
+        connection.overAddressCap
+            ? "over connections_per_address, " + std::to_string(options_.connectionsPerAddress)
+            : "over connections, " + std::to_string(options_.connections);
+    return response;
+}
+
+void HttpServer::Notify(void* self, MHD_Connection* connection, void** socketContext,
+                        MHD_ConnectionNotificationCode code) {
+    auto& server = *static_cast<HttpServer*>(self);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        server.Opened(connection, socketContext);
+    } else {
+        server.Closed(socketContext);
     }
 }
 
-MHD_Result HttpServer::Answer(MHD_Connection* connection, const HttpResponse& response) {
+void HttpServer::Opened(MHD_Connection* connection, void** socketContext) {
+    auto opened = std::make_unique<Connection>();
+    opened->address = ClientAddress(connection);
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    opened->fd = info != nullptr ? info->connect_fd : -1;
+    {
+        const std::lock_guard lock(countMutex_);
+        const unsigned fromAddress = ++perAddress_[opened->address];
+        ++open_;
+        opened->overAddressCap =
+            options_.connectionsPerAddress > 0 && fromAddress > options_.connectionsPerAddress;
+        opened->overTotalCap = open_ > options_.connections;
+    }
+    ArmRequestTimer(*opened);
+    *socketContext = opened.release();
+}
+
+void HttpServer::Closed(void** socketContext) {
+    const std::unique_ptr<Connection> closed(static_cast<Connection*>(*socketContext));
+    *socketContext = nullptr;
+    if (!closed) {
+        return;
+    }
+    // After this, the timer no longer touches the socket, which the library closes next.
+    timer_.Disarm(closed->requestTimer);
+    const std::lock_guard lock(countMutex_);
+    --open_;
+    if (const auto found = perAddress_.find(closed->address);
+        found != perAddress_.end() && --found->second == 0) {
+        perAddress_.erase(found);
+    }
+}
+
+void HttpServer::ArmRequestTimer(Connection& connection) {
+    timer_.Disarm(connection.requestTimer);
+    const int fd = connection.fd;
+    connection.requestTimer =
+        timer_.Arm(std::chrono::steady_clock::now() + options_.requestTimeout, [this, fd] {
+            // The library sees the connection end and closes it.
+            shutdown(fd, SHUT_RDWR);
+            requestTimeouts_.fetch_add(1);
+        });
+}
+
+// A connection over a cap when it was accepted is still over it when its request arrives
+// unless others from its address (or in all) have closed meanwhile: a client that closes one
+// connection and opens the next at once is not refused for the one still being closed.
+bool HttpServer::StillOverCapacity(Connection& connection) {
+    const std::lock_guard lock(countMutex_);
+    if (connection.overAddressCap) {
+        const auto found = perAddress_.find(connection.address);
+        connection.overAddressCap =
+            found != perAddress_.end() && found->second > options_.connectionsPerAddress;
+    }
+    if (connection.overTotalCap) {
+        connection.overTotalCap = open_ > options_.connections;
+    }
+    return connection.overAddressCap || connection.overTotalCap;
+}
+
+MHD_Result HttpServer::Answer(MHD_Connection* connection, const HttpResponse& response,
+                              const RequestContext& context, bool close) {
+    if (sent_) {
+        sent_(response, context);
+    }
     const std::unique_ptr<MHD_Response, DestroyResponse> reply(MHD_create_response_from_buffer(
         response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY));
     if (!reply) {
@@ -159,30 +363,74 @@ MHD_Result HttpServer::Answer(MHD_Connection* connection, const HttpResponse& re
     for (const auto& [name, value] : response.headers) {
         MHD_add_response_header(reply.get(), name.c_str(), value.c_str());
     }
-    if (stopping_) {
+    if (close || stopping_) {
         MHD_add_response_header(reply.get(), MHD_HTTP_HEADER_CONNECTION, "close");
     }
     return MHD_queue_response(connection, response.status, reply.get());
+}
+
+MHD_Result HttpServer::Handle(MHD_Connection* connection, Exchange& exchange,
+                              const HttpRequest& request) {
+    exchange.pending = std::make_shared<PendingAnswer>(*this, connection);
+    waiting_.fetch_add(1);
+    try {
+        handler_(request, exchange.context, [pending = exchange.pending](HttpResponse response) {
+            pending->Give(std::move(response));
+        });
+    } catch (const std::exception& error) {
+        HttpResponse failed = PlainResponse(500, "Internal error.", Outcome::kBadRequest);
+        failed.warning = error.what();
+        exchange.pending->Give(std::move(failed));
+    }
+    std::optional<HttpResponse> response = exchange.pending->TakeOrSuspend();
+    if (!response) {
+        return MHD_YES;  // Access is called again once the connection is resumed
+    }
+    if (exchange.dropped > kMaxDroppedBytes) {
+        return MHD_NO;
+    }
+    return Answer(connection, *response, exchange.context, false);
 }
 
 MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char* url,
                               const char* method, const char* /*version*/, const char* uploadData,
                               std::size_t* uploadDataSize, void** exchange) {
     auto& server = *static_cast<HttpServer*>(self);
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    auto* socket = info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
     if (*exchange == nullptr) {
+        // The head has arrived.
         auto fresh = std::make_unique<Exchange>();
+        fresh->context = {ClientAddress(connection), std::chrono::steady_clock::now()};
+        if (socket != nullptr && (socket->overAddressCap || socket->overTotalCap) &&
+            server.StillOverCapacity(*socket)) {
+            (socket->overAddressCap ? server.refusedOverAddressCap_ : server.refusedOverTotalCap_)
+                .fetch_add(1);
+            const HttpResponse refusal = server.OverCapacityResponse(*socket);
+            fresh->handled = true;
+            auto& current = *fresh;
+            *exchange = fresh.release();
+            return server.Answer(connection, refusal, current.context, true);
+        }
         // A body announced as too large is refused before it is read.
         const std::string_view length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
         fresh->tooLarge = length.size() > 9 ||
                           (!length.empty() &&
                            std::strtoull(std::string(length).c_str(), nullptr, 10) > kMaxBodyBytes);
+        const bool tooLarge = fresh->tooLarge;
         *exchange = fresh.release();
-        if (!static_cast<Exchange*>(*exchange)->tooLarge) {
+        if (!tooLarge) {
             return MHD_YES;
         }
     }
     auto& current = *static_cast<Exchange*>(*exchange);
-    if (current.answered) {
+    if (current.pending) {
+        // Resumed: the answer has come.
+        const HttpResponse response = current.pending->Take();
+        return server.Answer(connection, response, current.context, false);
+    }
+    if (current.handled) {
         *uploadDataSize = 0;  // the rest of a refused body is read and dropped
         return MHD_YES;
     }
@@ -201,23 +449,30 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
             return MHD_YES;
         }
     }
+    // The whole request is here: its time to arrive no longer runs.
+    if (socket != nullptr) {
+        server.timer_.Disarm(socket->requestTimer);
+        socket->requestTimer = 0;
+    }
+    current.handled = true;
     std::string_view path(url);
     path = path.substr(0, path.find('?'));
     const HttpRequest request{method, path, Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
                               current.body, current.tooLarge};
-    const HttpResponse response =
-        server.handler_(request, RequestContext{ClientAddress(connection), current.started});
-    current.answered = true;
-    if (current.dropped > kMaxDroppedBytes) {
-        return MHD_NO;
-    }
-    return server.Answer(connection, response);
+    return server.Handle(connection, current, request);
 }
 
-void HttpServer::Completed(void* /*self*/, MHD_Connection* /*connection*/, void** exchange,
+void HttpServer::Completed(void* self, MHD_Connection* connection, void** exchange,
                            MHD_RequestTerminationCode /*code*/) {
     const std::unique_ptr<Exchange> finished(static_cast<Exchange*>(*exchange));
     *exchange = nullptr;
+    // The connection may carry another request: its time to arrive starts now.
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (info != nullptr && info->socket_context != nullptr) {
+        static_cast<HttpServer*>(self)->ArmRequestTimer(
+            *static_cast<Connection*>(info->socket_context));
+    }
 }
 
 }  // namespace brisvane::lookupd

@@ -66,13 +66,13 @@ class LdapDirectory::Lease {
     LdapHandle handle_;
 };
 
-LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections)
+LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword)
     : config_(std::move(config)), bindPassword_(std::move(bindPassword)) {
     for (const std::string& url : config_.urls) {
         usesTls_ = usesTls_ || url.starts_with("ldaps://");
     }
     usesTls_ = usesTls_ || config_.startTls;
-    idle_.resize(std::max(1U, connections));
+    idle_.resize(std::max(1U, config_.connections));
 }
 
 LdapDirectory::~LdapDirectory() {
@@ -210,7 +210,7 @@ MemberAnswer LdapDirectory::Search(LDAP* ld, std::string_view username, Clock::t
     return {Kind::kFound, std::string(value->bv_val, value->bv_len), {}};
 }
 
-MemberAnswer LdapDirectory::Find(std::string_view username) {
+MemberAnswer LdapDirectory::FindNow(std::string_view username) {
     const Clock::time_point deadline = Clock::now() + config_.timeout;
     Lease lease(*this);
     LdapHandle& handle = lease.Handle();

@@ -39,7 +39,7 @@ using LdapValuesHandle = std::unique_ptr<berval*, LdapValuesFree>;
 // certificate must be valid for its name and signed by a CA of ca_file, always.
 class LdapDirectory final : public MemberSource {
   public:
-    LdapDirectory(DirectoryConfig config, std::string bindPassword, unsigned connections);
+    LdapDirectory(DirectoryConfig config, std::string bindPassword);
     // Wipes the bind password.
     ~LdapDirectory() override;
     LdapDirectory(const LdapDirectory&) = delete;
@@ -47,15 +47,20 @@ class LdapDirectory final : public MemberSource {
     LdapDirectory(LdapDirectory&&) = delete;
     LdapDirectory& operator=(LdapDirectory&&) = delete;
 
-    MemberAnswer Find(std::string_view username) override;
+    void Find(std::string_view username, AnswerCallback done) override { done(FindNow(username)); }
 
-    // True when the directory answers a search of the base DN now (for a readiness probe).
-    bool Ready() override;
+    // Whether the directory answers a search of the base DN now (for a readiness probe).
+    void CheckReady(ReadyCallback done) override { done(Ready()); }
 
-    SourceCounters Counters() const override { return {reconnects_.load(), errors_.load()}; }
+    SourceCounters Counters() const override {
+        return {reconnects_.load(), errors_.load(), 0, 0, 0};
+    }
 
   private:
     using Clock = std::chrono::steady_clock;
+
+    MemberAnswer FindNow(std::string_view username);
+    bool Ready();
 
     class Lease;
     struct Attempt;

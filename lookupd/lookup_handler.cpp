@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <variant>
 
 #include "lookupd/form.h"
 #include "lookupd/page.h"
@@ -86,37 +87,6 @@ HttpResponse AnswerFor(const MemberAnswer& answer, const LookupSettings& setting
 
 }  // namespace
 
-std::string_view OutcomeName(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::kFound:
-            return "found";
-        case Outcome::kUnknown:
-            return "unknown";
-        case Outcome::kNoHomeShare:
-            return "no-home-share";
-        case Outcome::kRefusedServer:
-            return "refused-server";
-        case Outcome::kRefusedUsername:
-            return "refused-username";
-        case Outcome::kBadRequest:
-            return "bad-request";
-        case Outcome::kRateLimited:
-            return "rate-limited";
-        case Outcome::kUnavailable:
-            return "directory-unavailable";
-    }
-    return "unknown-outcome";
-}
-
-HttpResponse PlainResponse(unsigned status, std::string_view reason, Outcome outcome) {
-    HttpResponse response;
-    response.status = status;
-    response.contentType = "text/plain; charset=utf-8";
-    response.body = std::string(reason) + "\n";
-    response.outcome = outcome;
-    return response;
-}
-
 HttpResponse RateLimitedResponse() {
     HttpResponse response = PlainResponse(
         429, "Too many requests from this address; try again shortly.", Outcome::kRateLimited);
@@ -124,8 +94,11 @@ HttpResponse RateLimitedResponse() {
     return response;
 }
 
-HttpResponse HandleLookup(const HttpRequest& request, const LookupSettings& settings,
-                          MemberSource& source) {
+namespace {
+
+// The answer to a request that needs no lookup, or the username to look up.
+std::variant<HttpResponse, std::string> Read(const HttpRequest& request,
+                                             const LookupSettings& settings) {
     if (request.path != settings.path) {
         return PlainResponse(404, "Not found.", Outcome::kBadRequest);
     }
@@ -152,9 +125,26 @@ HttpResponse HandleLookup(const HttpRequest& request, const LookupSettings& sett
         response.warning = "username refused: empty, over 256 characters, NUL or not UTF-8";
         return response;
     }
-    HttpResponse response = AnswerFor(source.Find(*username), settings);
-    response.username = std::move(*username);
-    return response;
+    return std::move(*username);
+}
+
+}  // namespace
+
+void HandleLookup(const HttpRequest& request, const LookupSettings& settings, MemberSource& source,
+                  Respond respond) {
+    std::variant<HttpResponse, std::string> read = Read(request, settings);
+    if (auto* answer = std::get_if<HttpResponse>(&read)) {
+        respond(std::move(*answer));
+        return;
+    }
+    std::string username = std::get<std::string>(std::move(read));
+    const std::string asked = username;
+    source.Find(asked, [&settings, username = std::move(username),
+                        respond = std::move(respond)](const MemberAnswer& answer) {
+        HttpResponse response = AnswerFor(answer, settings);
+        response.username = username;
+        respond(std::move(response));
+    });
 }
 
 }  // namespace brisvane::lookupd

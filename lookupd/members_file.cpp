@@ -89,7 +89,7 @@ bool MembersFile::Read(const Stamp& stamp) {
     return true;
 }
 
-void MembersFile::ReloadIfChanged() {
+void MembersFile::Reload() {
     Stamp now;
     const std::lock_guard lock(mutex_);
     const bool stamped = StampNow(now);
@@ -110,14 +110,14 @@ void MembersFile::ReloadIfChanged() {
     }
 }
 
-MemberAnswer MembersFile::Find(std::string_view username) {
-    ReloadIfChanged();
+void MembersFile::Find(std::string_view username, AnswerCallback done) {
+    Reload();
     std::shared_ptr<const MembersTable> table;
     {
         const std::lock_guard lock(mutex_);
         table = table_;
     }
-    return FindInTable(*table, username);
+    done(FindInTable(*table, username));
 }
 
 }  // namespace brisvane::lookupd

@@ -35,10 +35,11 @@ class MembersFile final : public MemberSource {
     // last good version stays in use).
     MembersFile(std::filesystem::path path, Warn warn);
 
-    MemberAnswer Find(std::string_view username) override;
+    // Answers at once, from the version of the file read last (read again first if it changed).
+    void Find(std::string_view username, AnswerCallback done) override;
 
     // Reads the file again if it changed since the last read (its size, time or inode).
-    void ReloadIfChanged();
+    void Reload() override;
 
   private:
     struct Stamp {

@@ -6,7 +6,7 @@
 
 namespace brisvane::lookupd {
 
-static_assert(static_cast<std::size_t>(Outcome::kUnavailable) + 1 == kOutcomeCount);
+static_assert(static_cast<std::size_t>(Outcome::kTooManyConnections) + 1 == kOutcomeCount);
 
 namespace {
 
@@ -75,12 +75,35 @@ std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges&
             std::to_string(metrics.count) + "\n";
     text += "brisvane_lookup_duration_seconds_sum " + Number(metrics.seconds) + "\n";
     text += "brisvane_lookup_duration_seconds_count " + std::to_string(metrics.count) + "\n";
-    text += Single("brisvane_directory_reconnects_total", "counter",
-                   "Connections made to the directory.", gauges.directoryReconnects);
-    text += Single("brisvane_directory_errors_total", "counter",
-                   "Directory operations that failed.", gauges.directoryErrors);
+    const ServerCounters& server = gauges.server;
     text += Single("brisvane_open_connections", "gauge", "Client connections open now.",
-                   gauges.openConnections);
+                   server.openConnections);
+    text +=
+        "# HELP brisvane_connections_refused_total Connections answered 503 over a connection "
+        "cap.\n"
+        "# TYPE brisvane_connections_refused_total counter\n"
+        "brisvane_connections_refused_total{cap=\"per-address\"} " +
+        std::to_string(server.refusedOverAddressCap) +
+        "\n"
+        "brisvane_connections_refused_total{cap=\"total\"} " +
+        std::to_string(server.refusedOverTotalCap) + "\n";
+    text += Single("brisvane_request_timeouts_total", "counter",
+                   "Connections closed because a request did not arrive whole in time.",
+                   server.requestTimeouts);
+    text += Single("brisvane_overdue_answers_total", "counter",
+                   "Requests answered 503 because their answer did not come in time.",
+                   server.overdueAnswers);
+    const SourceCounters& directory = gauges.directory;
+    text += Single("brisvane_directory_reconnects_total", "counter",
+                   "Connections made to the directory.", directory.reconnects);
+    text += Single("brisvane_directory_errors_total", "counter",
+                   "Directory operations that failed.", directory.errors);
+    text += Single("brisvane_directory_timeouts_total", "counter",
+                   "Lookups the directory did not answer within the time-out.", directory.timeouts);
+    text += Single("brisvane_directory_queue_full_total", "counter",
+                   "Lookups refused because the directory's queue was full.", directory.overflows);
+    text += Single("brisvane_directory_lookups_in_flight", "gauge",
+                   "Lookups asked of the directory and not answered yet.", directory.inFlight);
     if (gauges.cache) {
         text += Single("brisvane_cache_hits_total", "counter", "Lookups answered from the cache.",
                        gauges.cache->hits);

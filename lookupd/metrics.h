@@ -9,11 +9,12 @@
 #include <string>
 
 #include "lookupd/cached_source.h"
-#include "lookupd/lookup_handler.h"
+#include "lookupd/http_message.h"
+#include "lookupd/member_source.h"
 
 namespace brisvane::lookupd {
 
-inline constexpr std::size_t kOutcomeCount = 8;  // the values of Outcome
+inline constexpr std::size_t kOutcomeCount = 9;  // the values of Outcome
 
 // Upper bounds of the latency histogram's buckets, in seconds (+Inf is implied).
 inline constexpr std::array<double, 12> kLatencyBuckets = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
@@ -40,16 +41,18 @@ class Metrics {
 };
 
 struct ServiceGauges {
-    unsigned openConnections = 0;
-    std::uint64_t directoryReconnects = 0;
-    std::uint64_t directoryErrors = 0;
+    ServerCounters server;
+    SourceCounters directory;
     std::optional<CacheCounters> cache;  // when the cache is on
 };
 
 // The Prometheus text exposition (version 0.0.4) of `metrics` and `gauges`:
 // brisvane_lookups_total{outcome="..."}, brisvane_lookup_duration_seconds (a histogram),
-// brisvane_directory_reconnects_total, brisvane_directory_errors_total,
-// brisvane_open_connections and, with the cache on, brisvane_cache_hits_total,
+// the connections (brisvane_open_connections, brisvane_connections_refused_total{cap="..."},
+// brisvane_request_timeouts_total, brisvane_overdue_answers_total), the directory
+// (brisvane_directory_reconnects_total, brisvane_directory_errors_total,
+// brisvane_directory_timeouts_total, brisvane_directory_queue_full_total,
+// brisvane_directory_lookups_in_flight) and, with the cache on, brisvane_cache_hits_total,
 // brisvane_cache_misses_total, brisvane_cache_evictions_total and brisvane_cache_entries.
 std::string RenderMetrics(const Metrics::Snapshot& metrics, const ServiceGauges& gauges);
 

@@ -71,14 +71,25 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
             "warning: [directory] the bind password goes to an ldap:// URL without start_tls, "
             "unencrypted");
     }
-    return std::make_unique<LdapDirectory>(*config.directory, std::move(password),
-                                           config.listen.workers);
+    return std::make_unique<LdapDirectory>(*config.directory, std::move(password));
 }
 
 // "60s", or "500ms" when not whole seconds.
 std::string DurationText(std::chrono::milliseconds duration) {
     return duration.count() % 1000 == 0 ? std::to_string(duration.count() / 1000) + "s"
                                         : std::to_string(duration.count()) + "ms";
+}
+
+// What the server itself answers 503 to a request whose lookup has not answered in time; the
+// source answers within its own time-out, so this only catches a fault.
+std::chrono::milliseconds AnswerTimeout(const Config& config) {
+    const std::chrono::milliseconds lookup =
+        config.directory ? config.directory->timeout : std::chrono::milliseconds::zero();
+    return lookup + std::chrono::seconds(2);
+}
+
+std::chrono::seconds RetryAfter(const Config& config) {
+    return config.directory ? config.directory->retryAfter : std::chrono::seconds(5);
 }
 
 HttpServerOptions LookupServerOptions(const Config& config, const HostPort& listen) {
@@ -94,41 +105,38 @@ HttpServerOptions LookupServerOptions(const Config& config, const HostPort& list
     options.connections = config.limits.connections;
     options.connectionsPerAddress = config.limits.connectionsPerAddress;
     options.idleTimeout = config.limits.idleTimeout;
+    options.requestTimeout = config.limits.requestTimeout;
+    options.answerTimeout = AnswerTimeout(config);
+    options.retryAfter = RetryAfter(config);
     return options;
 }
 
-// Waits until `server` has no connection left, at most the idle time-out and a second.
-void Drain(const HttpServer& server, std::chrono::seconds idleTimeout) {
-    const auto deadline = std::chrono::steady_clock::now() + idleTimeout + std::chrono::seconds(1);
-    while (server.OpenConnections() > 0 && std::chrono::steady_clock::now() < deadline) {
+HttpServerOptions ObserveServerOptions(const Config& config, const HostPort& address) {
+    HttpServerOptions options;
+    options.host = address.host;
+    options.port = address.port;
+    options.workers = 1;
+    options.connections = 64;
+    options.idleTimeout = config.limits.idleTimeout;
+    options.requestTimeout = config.limits.requestTimeout;
+    options.answerTimeout = AnswerTimeout(config);
+    options.retryAfter = RetryAfter(config);
+    return options;
+}
+
+// Waits until `server` has no connection left: each closes after its next answer, or when idle.
+void Drain(const HttpServer& server, const Config& config) {
+    const auto deadline = std::chrono::steady_clock::now() + config.limits.idleTimeout +
+                          AnswerTimeout(config) + std::chrono::seconds(1);
+    while (server.Counters().openConnections > 0 && std::chrono::steady_clock::now() < deadline) {
         timespec pause{0, 20'000'000};
         nanosleep(&pause, nullptr);
     }
 }
 
-}  // namespace
-
-int RunService(const Config& config) {
-    Log log;
-    const std::unique_ptr<MemberSource> origin = MakeSource(config, log);
-    std::optional<CachedSource> cache;
-    if (config.cache.ttl > std::chrono::milliseconds::zero()) {
-        cache.emplace(*origin, config.cache.ttl, config.cache.maxEntries);
-    }
-    MemberSource& source = cache ? static_cast<MemberSource&>(*cache) : *origin;
-    LookupSettings settings;
-    settings.path = config.listen.path;
-    settings.fileServers = FileServerList(config.fileServers);
-    if (config.directory) {
-        settings.retryAfter = config.directory->retryAfter;
-    }
-    std::optional<RateLimiter> limiter;
-    if (config.limits.requestsPerSecondPerAddress > 0) {
-        limiter.emplace(config.limits.requestsPerSecondPerAddress, config.limits.burstPerAddress);
-    }
-    Metrics metrics;
-
-    // The worker threads inherit this mask, so the signals reach only the sigwait below.
+// Blocks the signals the service waits for in this thread and every thread started after it,
+// so that they reach only sigwait.
+sigset_t BlockServiceSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
@@ -136,113 +144,193 @@ int RunService(const Config& config) {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+    return signals;
+}
 
-    const bool logUsernames = config.logUsernames;
-    const HttpHandler lookup = [&](const HttpRequest& request, const RequestContext& context) {
-        HttpResponse response =
-            limiter && !limiter->Allow(context.clientAddress, RateLimiter::Clock::now())
-                ? RateLimitedResponse()
-                : HandleLookup(request, settings, source);
-        const auto elapsed = std::chrono::steady_clock::now() - context.started;
-        metrics.Record(response.outcome, elapsed);
-        log.Line(FormatRequestLine(response, elapsed, context.clientAddress, logUsernames));
-        return response;
-    };
+// One running service: its source, its lookup server and its health and metrics server.
+class Service {
+  public:
+    explicit Service(const Config& config);
+    Service(const Service&) = delete;
+    Service& operator=(const Service&) = delete;
+    Service(Service&&) = delete;
+    Service& operator=(Service&&) = delete;
+    ~Service() = default;
 
-    const HostPort listen = *ParseHostPort(config.listen.address);
-    HttpServerOptions options = LookupServerOptions(config, listen);
-    std::mutex serverMutex;  // guards `server` against a reload while /metrics reads it
-    auto server = std::make_unique<HttpServer>(options, lookup);
-    const bool tls = !options.tlsCertificatePem.empty();
-    log.Line("listening on " + UrlOf(listen, server->Port(), tls) + config.listen.path + " (" +
-             (config.directory ? "directory " + Joined(config.directory->urls)
-                               : "members file " + config.members->file) +
-             (cache ? ", answers cached for " + DurationText(config.cache.ttl) + ", at most " +
-                          std::to_string(config.cache.maxEntries)
-                    : "") +
-             ")");
+    // SIGHUP: the members file and the TLS certificate and key read again, the cache emptied.
+    void Reload();
+    // SIGTERM: no new connections, those open answered.
+    void Stop();
 
-    std::unique_ptr<HttpServer> observer;
-    if (!config.observe.address.empty()) {
-        const HostPort address = *ParseHostPort(config.observe.address);
-        HttpServerOptions observeOptions;
-        observeOptions.host = address.host;
-        observeOptions.port = address.port;
-        observeOptions.workers = 1;
-        observeOptions.connections = 64;
-        observeOptions.idleTimeout = config.limits.idleTimeout;
-        const auto render = [&] {
-            const SourceCounters counters = origin->Counters();
-            ServiceGauges gauges{0, counters.reconnects, counters.errors, std::nullopt};
-            if (cache) {
-                gauges.cache = cache->Counts();
-            }
-            {
-                const std::lock_guard lock(serverMutex);
-                gauges.openConnections = server->OpenConnections();
-            }
-            return RenderMetrics(metrics.Read(), gauges);
-        };
-        observer = std::make_unique<HttpServer>(
-            observeOptions,
-            [&origin, render](const HttpRequest& request, const RequestContext& /*context*/) {
-                // Readiness is the directory's own, never the cache's.
-                return HandleObserve(
-                    request, [&] { return origin->Ready(); }, render);
-            });
-        log.Line("health and metrics on " + UrlOf(address, observer->Port(), false) +
-                 " (/healthz /readyz /metrics)");
+  private:
+    void Lookup(const HttpRequest& request, const RequestContext& context, Respond respond);
+    void Sent(const HttpResponse& response, const RequestContext& context);
+    std::unique_ptr<HttpServer> StartLookupServer(int listenSocket);
+    void StartObserver();
+    std::string RenderServiceMetrics();
+    void RenewTls();
+
+    const Config& config_;
+    Log log_;
+    // The cache is destroyed after the source, whose threads may still be answering into it.
+    std::optional<CachedSource> cache_;
+    std::unique_ptr<MemberSource> origin_;
+    MemberSource* source_ = nullptr;  // the cache, or the origin without one
+    LookupSettings settings_;
+    std::optional<RateLimiter> limiter_;
+    Metrics metrics_;
+    HostPort listen_;
+    std::mutex serverMutex_;  // guards `server_` against a reload while /metrics reads it
+    std::unique_ptr<HttpServer> server_;
+    // Destroyed first: it reads the lookup server's counters.
+    std::unique_ptr<HttpServer> observer_;
+};
+
+Service::Service(const Config& config)
+    : config_(config),
+      origin_(MakeSource(config, log_)),
+      listen_(*ParseHostPort(config.listen.address)) {
+    source_ = origin_.get();
+    if (config.cache.ttl > std::chrono::milliseconds::zero()) {
+        source_ = &cache_.emplace(*origin_, config.cache.ttl, config.cache.maxEntries);
     }
+    settings_.path = config.listen.path;
+    settings_.fileServers = FileServerList(config.fileServers);
+    settings_.retryAfter = RetryAfter(config);
+    if (config.limits.requestsPerSecondPerAddress > 0) {
+        limiter_.emplace(config.limits.requestsPerSecondPerAddress, config.limits.burstPerAddress);
+    }
+    server_ = StartLookupServer(-1);
+    const bool tls = !config.listen.tlsCertificate.empty();
+    log_.Line("listening on " + UrlOf(listen_, server_->Port(), tls) + config.listen.path + " (" +
+              (config.directory ? "directory " + Joined(config.directory->urls)
+                                : "members file " + config.members->file) +
+              (cache_ ? ", answers cached for " + DurationText(config.cache.ttl) + ", at most " +
+                            std::to_string(config.cache.maxEntries)
+                      : "") +
+              ")");
+    if (!config.observe.address.empty()) {
+        StartObserver();
+    }
+}
 
+void Service::Lookup(const HttpRequest& request, const RequestContext& context, Respond respond) {
+    if (limiter_ && !limiter_->Allow(context.clientAddress, RateLimiter::Clock::now())) {
+        respond(RateLimitedResponse());
+        return;
+    }
+    HandleLookup(request, settings_, *source_, std::move(respond));
+}
+
+void Service::Sent(const HttpResponse& response, const RequestContext& context) {
+    const auto elapsed = std::chrono::steady_clock::now() - context.started;
+    metrics_.Record(response.outcome, elapsed);
+    log_.Line(FormatRequestLine(response, elapsed, context.clientAddress, config_.logUsernames));
+}
+
+std::unique_ptr<HttpServer> Service::StartLookupServer(int listenSocket) {
+    HttpServerOptions options = LookupServerOptions(config_, listen_);
+    options.listenSocket = listenSocket;
+    return std::make_unique<HttpServer>(
+        options,
+        [this](const HttpRequest& request, const RequestContext& context, Respond respond) {
+            Lookup(request, context, std::move(respond));
+        },
+        [this](const HttpResponse& response, const RequestContext& context) {
+            Sent(response, context);
+        });
+}
+
+std::string Service::RenderServiceMetrics() {
+    ServiceGauges gauges{{}, origin_->Counters(), std::nullopt};
+    if (cache_) {
+        gauges.cache = cache_->Counts();
+    }
+    {
+        const std::lock_guard lock(serverMutex_);
+        gauges.server = server_->Counters();
+    }
+    return RenderMetrics(metrics_.Read(), gauges);
+}
+
+void Service::StartObserver() {
+    const HostPort address = *ParseHostPort(config_.observe.address);
+    observer_ = std::make_unique<HttpServer>(
+        ObserveServerOptions(config_, address),
+        [this](const HttpRequest& request, const RequestContext& /*context*/, Respond respond) {
+            // Readiness is the directory's own, never the cache's.
+            HandleObserve(
+                request,
+                [this](std::function<void(bool)> done) { origin_->CheckReady(std::move(done)); },
+                [this] { return RenderServiceMetrics(); }, std::move(respond));
+        });
+    log_.Line("health and metrics on " + UrlOf(address, observer_->Port(), false) +
+              " (/healthz /readyz /metrics)");
+}
+
+void Service::Reload() {
+    origin_->Reload();
+    if (cache_) {
+        cache_->Clear();
+        log_.Line("the cache was emptied");
+    }
+    if (!config_.listen.tlsCertificate.empty()) {
+        RenewTls();
+    }
+}
+
+// A new server with the new certificate on the same listening socket, then the old one stops
+// accepting and finishes what it has.
+void Service::RenewTls() {
+    const int socket = dup(server_->ListenSocket());
+    std::unique_ptr<HttpServer> fresh;
+    try {
+        fresh = StartLookupServer(socket);
+    } catch (const std::exception& error) {
+        close(socket);
+        log_.Line(std::string("warning: the TLS certificate and key were not read again, the "
+                              "old ones stay in use: ") +
+                  error.what());
+        return;
+    }
+    std::unique_ptr<HttpServer> old;
+    {
+        const std::lock_guard lock(serverMutex_);
+        old = std::exchange(server_, std::move(fresh));
+    }
+    old->StopAccepting();
+    Drain(*old, config_);
+    old.reset();
+    log_.Line("the TLS certificate and key were read again");
+}
+
+void Service::Stop() {
+    log_.Line("stopping: no new connections, answering those open");
+    if (observer_) {
+        observer_->StopAccepting();
+    }
+    server_->StopAccepting();
+    Drain(*server_, config_);
+    observer_.reset();
+    server_.reset();
+    log_.Line("stopped");
+}
+
+}  // namespace
+
+int RunService(const Config& config) {
+    // Before any thread starts: the source's, the servers' and the timers' threads inherit it.
+    sigset_t signals = BlockServiceSignals();
+    Service service(config);
     for (;;) {
         int received = 0;
         sigwait(&signals, &received);
         if (received != SIGHUP) {
             break;
         }
-        if (auto* members = dynamic_cast<MembersFile*>(origin.get())) {
-            members->ReloadIfChanged();
-        }
-        if (cache) {
-            cache->Clear();
-            log.Line("the cache was emptied");
-        }
-        if (!tls) {
-            continue;
-        }
-        // A new server with the new certificate on the same listening socket, then the old
-        // one stops accepting and finishes what it has.
-        const int socket = dup(server->ListenSocket());
-        std::unique_ptr<HttpServer> fresh;
-        try {
-            HttpServerOptions next = LookupServerOptions(config, listen);
-            next.listenSocket = socket;
-            fresh = std::make_unique<HttpServer>(next, lookup);
-        } catch (const std::exception& error) {
-            close(socket);
-            log.Line(std::string("warning: the TLS certificate and key were not read again, the "
-                                 "old ones stay in use: ") +
-                     error.what());
-            continue;
-        }
-        std::unique_ptr<HttpServer> old;
-        {
-            const std::lock_guard lock(serverMutex);
-            old = std::exchange(server, std::move(fresh));
-        }
-        old->StopAccepting();
-        Drain(*old, options.idleTimeout);
-        old.reset();
-        log.Line("the TLS certificate and key were read again");
+        service.Reload();
     }
-
-    log.Line("stopping: no new connections, answering those open");
-    if (observer) {
-        observer->StopAccepting();
-    }
-    server->StopAccepting();
-    Drain(*server, options.idleTimeout);
-    log.Line("stopped");
+    service.Stop();
     return 0;
 }
 

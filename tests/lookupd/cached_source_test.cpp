@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "answer_now.h"
+
 namespace brisvane::lookupd {
 namespace {
 
@@ -20,13 +22,13 @@ constexpr std::string_view kAliceMoved = "\\\\files2.campus.example\\homes\\alic
 // it answers (a slow directory, a clear that arrives meanwhile).
 class CountingSource final : public MemberSource {
   public:
-    MemberAnswer Find(std::string_view username) override {
+    void Find(std::string_view username, AnswerCallback done) override {
         ++asked[std::string(username)];
         if (during) {
             during();
         }
         const auto found = answers.find(std::string(username));
-        return found != answers.end() ? found->second : MemberAnswer{Kind::kUnknown, {}, {}};
+        done(found != answers.end() ? found->second : MemberAnswer{Kind::kUnknown, {}, {}});
     }
     std::map<std::string, MemberAnswer> answers = {
         {"alice", {Kind::kFound, std::string(kAliceShare), {}}},
@@ -149,7 +151,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
                 source.answers["alice"].value = std::string(kAliceMoved);
                 continue;
             }
-            const MemberAnswer answer = cache.Find(step.name);
+            const MemberAnswer answer = AnswerNow(cache, step.name);
             EXPECT_EQ(answer.kind, step.kind);
             EXPECT_EQ(answer.value, step.value);
             EXPECT_EQ(source.asked[std::string(step.name)], step.asked);

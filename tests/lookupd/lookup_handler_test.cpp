@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "answer_now.h"
+
 namespace brisvane::lookupd {
 namespace {
 
@@ -15,10 +17,10 @@ using Kind = MemberAnswer::Kind;
 // Answers from a table and remembers every name it was asked for.
 class TableSource final : public MemberSource {
   public:
-    MemberAnswer Find(std::string_view username) override {
+    void Find(std::string_view username, AnswerCallback done) override {
         asked.emplace_back(username);
         const auto found = answers.find(std::string(username));
-        return found != answers.end() ? found->second : MemberAnswer{Kind::kUnknown, {}, {}};
+        done(found != answers.end() ? found->second : MemberAnswer{Kind::kUnknown, {}, {}});
     }
     std::map<std::string, MemberAnswer> answers = {
         {"alice", {Kind::kFound, "\\\\files1.campus.example\\homes\\alice", {}}},
@@ -107,7 +109,7 @@ TEST(LookupHandlerTest, AnswersEveryRequestWithAClearStatus) {
     for (const Case& c : cases) {
         TableSource source;
         const HttpRequest request{c.method, c.path, c.contentType, c.body, false};
-        const HttpResponse response = HandleLookup(request, Settings(), source);
+        const HttpResponse response = HandleNow(request, Settings(), source);
         const std::string label = std::string(c.method) + " " + std::string(c.path) + " " +
                                   std::string(c.contentType) + " " +
                                   std::string(c.body.substr(0, 40));
@@ -124,10 +126,10 @@ TEST(LookupHandlerTest, AnswersEveryRequestWithAClearStatus) {
 TEST(LookupHandlerTest, ARefusalsHeadersTellTheClientWhatToDo) {
     TableSource source;
     const HttpResponse notAllowed =
-        HandleLookup(HttpRequest{"GET", kPath, "", "", false}, Settings(), source);
+        HandleNow(HttpRequest{"GET", kPath, "", "", false}, Settings(), source);
     EXPECT_EQ(HeaderOf(notAllowed, "Allow"), "POST");
     const HttpResponse unavailable =
-        HandleLookup(HttpRequest{"POST", kPath, kForm, "user=down", false}, Settings(), source);
+        HandleNow(HttpRequest{"POST", kPath, kForm, "user=down", false}, Settings(), source);
     EXPECT_EQ(HeaderOf(unavailable, "Retry-After"), "7");
     EXPECT_EQ(HeaderOf(RateLimitedResponse(), "Retry-After"), "1");
     EXPECT_EQ(RateLimitedResponse().status, 429U);
@@ -136,7 +138,7 @@ TEST(LookupHandlerTest, ARefusalsHeadersTellTheClientWhatToDo) {
 TEST(LookupHandlerTest, ABodyCutOffAsTooLargeIsRefusedWhateverArrived) {
     TableSource source;
     const HttpResponse response =
-        HandleLookup(HttpRequest{"POST", kPath, kForm, "user=alice", true}, Settings(), source);
+        HandleNow(HttpRequest{"POST", kPath, kForm, "user=alice", true}, Settings(), source);
     EXPECT_EQ(response.status, 413U);
     EXPECT_TRUE(source.asked.empty());
 }
@@ -146,8 +148,8 @@ TEST(LookupHandlerTest, ThePageNeverEchoesTheNameButTheLogMayHaveIt) {
     source.answers["zebedee"] = {Kind::kFound, "\\\\files1.campus.example\\homes\\z", {}};
     for (const std::string_view name : {"zebedee", "quentin"}) {
         const HttpResponse response =
-            HandleLookup(HttpRequest{"POST", kPath, kForm, "user=" + std::string(name), false},
-                         Settings(), source);
+            HandleNow(HttpRequest{"POST", kPath, kForm, "user=" + std::string(name), false},
+                      Settings(), source);
         EXPECT_EQ(response.body.find(name), std::string::npos) << name;
         EXPECT_EQ(response.username, name);
     }
@@ -157,12 +159,12 @@ TEST(LookupHandlerTest, RefusalsOfTheSourcesValueAreLoggedAsWarnings) {
     TableSource source;
     for (const std::string_view name : {"mallory", "broken", "twin", "down"}) {
         const HttpResponse response =
-            HandleLookup(HttpRequest{"POST", kPath, kForm, "user=" + std::string(name), false},
-                         Settings(), source);
+            HandleNow(HttpRequest{"POST", kPath, kForm, "user=" + std::string(name), false},
+                      Settings(), source);
         EXPECT_FALSE(response.warning.empty()) << name;
     }
     const HttpResponse offList =
-        HandleLookup(HttpRequest{"POST", kPath, kForm, "user=mallory", false}, Settings(), source);
+        HandleNow(HttpRequest{"POST", kPath, kForm, "user=mallory", false}, Settings(), source);
     EXPECT_NE(offList.warning.find("files.evil.example"), std::string::npos);
 }
 

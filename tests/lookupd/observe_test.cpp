@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "lookupd/metrics.h"
@@ -28,9 +29,13 @@ TEST(ObserveTest, AnswersHealthReadinessAndMetrics) {
     };
     for (const Case& c : cases) {
         const HttpRequest request{c.method, c.path, "", "", false};
-        const HttpResponse response = HandleObserve(
-            request, [&] { return c.ready; }, [] { return std::string("m"); });
-        EXPECT_EQ(response.status, c.status) << c.method << " " << c.path;
+        std::optional<HttpResponse> response;
+        HandleObserve(
+            request, [&](const std::function<void(bool)>& done) { done(c.ready); },
+            [] { return std::string("m"); },
+            [&response](HttpResponse given) { response = std::move(given); });
+        ASSERT_TRUE(response.has_value()) << c.method << " " << c.path;
+        EXPECT_EQ(response->status, c.status) << c.method << " " << c.path;
     }
 }
 
@@ -41,7 +46,9 @@ TEST(MetricsTest, CountsOutcomesAndAccumulatesTheHistogram) {
     metrics.Record(Outcome::kUnavailable, std::chrono::seconds(3));   // <= 5
     metrics.Record(Outcome::kUnavailable, std::chrono::seconds(30));  // +Inf only
     const std::string text =
-        RenderMetrics(metrics.Read(), ServiceGauges{3, 2, 1, CacheCounters{40, 9, 5, 4}});
+        RenderMetrics(metrics.Read(),
+                      ServiceGauges{ServerCounters{6, 7, 8, 9, 3, 0},
+                                    SourceCounters{2, 1, 11, 12, 13}, CacheCounters{40, 9, 5, 4}});
     const std::string_view lines[] = {
         "brisvane_lookups_total{outcome=\"found\"} 2\n",
         "brisvane_lookups_total{outcome=\"directory-unavailable\"} 2\n",
@@ -55,6 +62,14 @@ TEST(MetricsTest, CountsOutcomesAndAccumulatesTheHistogram) {
         "brisvane_lookup_duration_seconds_sum 33.0205\n",
         "brisvane_directory_reconnects_total 2\n",
         "brisvane_directory_errors_total 1\n",
+        "brisvane_directory_timeouts_total 11\n",
+        "brisvane_directory_queue_full_total 12\n",
+        "# TYPE brisvane_directory_lookups_in_flight gauge\nbrisvane_directory_lookups_in_flight "
+        "13\n",
+        "brisvane_connections_refused_total{cap=\"per-address\"} 6\n",
+        "brisvane_connections_refused_total{cap=\"total\"} 7\n",
+        "brisvane_request_timeouts_total 8\n",
+        "brisvane_overdue_answers_total 9\n",
         "# TYPE brisvane_open_connections gauge\nbrisvane_open_connections 3\n",
         "# TYPE brisvane_cache_hits_total counter\nbrisvane_cache_hits_total 40\n",
         "brisvane_cache_misses_total 9\n",
