@@ -57,10 +57,12 @@ void LogLibraryMessage(void* /*unused*/, const char* format, va_list arguments) 
     std::vfprintf(stderr, format, arguments);  // NOLINT(cert-err33-c)
 }
 
-// libmicrohttpd's own caps sit above ours: over them it closes a connection as soon as it has
-// accepted it, without a word, where ours answer 503.
+// libmicrohttpd's own caps sit well above ours: over them it closes a connection as soon as it
+// has accepted it, without a word, where ours answer 503. Ours count connections between their
+// answer and their close as idle, while the library counts them until it has seen the close,
+// which a busy worker may see a good while after the client closed.
 unsigned Backstop(unsigned cap) {
-    return cap + cap / 2 + 16;
+    return cap * 4 + 64;
 }
 
 void Pause(std::chrono::milliseconds duration) {
@@ -74,8 +76,7 @@ void Pause(std::chrono::milliseconds duration) {
 struct HttpServer::Connection {
     std::string address;
     int fd = -1;
-    bool overAddressCap = false;  // when accepted
-    bool overTotalCap = false;
+    bool idle = false;                   // answered, waiting for its next request
     DeadlineTimer::Id requestTimer = 0;  // armed while a request is awaited
 };
 
@@ -158,7 +159,10 @@ class HttpServer::PendingAnswer : public std::enable_shared_from_this<PendingAns
 };
 
 HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler, AnswerSent sent)
-    : handler_(std::move(handler)), sent_(std::move(sent)), options_(options) {
+    : handler_(std::move(handler)),
+      sent_(std::move(sent)),
+      options_(options),
+      counts_(options.connections, options.connectionsPerAddress) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -246,8 +250,7 @@ ServerCounters HttpServer::Counters() const {
     counters.requestTimeouts = requestTimeouts_.load();
     counters.overdueAnswers = overdueAnswers_.load();
     counters.waitingAnswers = waiting_.load();
-    const std::lock_guard lock(countMutex_);
-    counters.openConnections = open_;
+    counters.openConnections = counts_.Open();
     return counters;
 }
 
@@ -265,12 +268,12 @@ HttpResponse HttpServer::OverdueResponse() const {
     return response;
 }
 
-HttpResponse HttpServer::OverCapacityResponse(const Connection& connection) const {
+HttpResponse HttpServer::OverCapacityResponse(OverCap cap) const {
     HttpResponse response = PlainResponse(503, "Too many connections; try again shortly.",
                                           Outcome::kTooManyConnections);
     response.headers.emplace_back("Retry-After", std::to_string(options_.retryAfter.count()));
     response.warning =
-        connection.overAddressCap
+        cap == OverCap::kPerAddress
             ? "over connections_per_address, " + std::to_string(options_.connectionsPerAddress)
             : "over connections, " + std::to_string(options_.connections);
     return response;
@@ -292,14 +295,7 @@ void HttpServer::Opened(MHD_Connection* connection, void** socketContext) {
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     opened->fd = info != nullptr ? info->connect_fd : -1;
-    {
-        const std::lock_guard lock(countMutex_);
-        const unsigned fromAddress = ++perAddress_[opened->address];
-        ++open_;
-        opened->overAddressCap =
-            options_.connectionsPerAddress > 0 && fromAddress > options_.connectionsPerAddress;
-        opened->overTotalCap = open_ > options_.connections;
-    }
+    counts_.Opened(opened->address);
     ArmRequestTimer(*opened);
     *socketContext = opened.release();
 }
@@ -312,12 +308,7 @@ void HttpServer::Closed(void** socketContext) {
     }
     // After this, the timer no longer touches the socket, which the library closes next.
     timer_.Disarm(closed->requestTimer);
-    const std::lock_guard lock(countMutex_);
-    --open_;
-    if (const auto found = perAddress_.find(closed->address);
-        found != perAddress_.end() && --found->second == 0) {
-        perAddress_.erase(found);
-    }
+    counts_.Closed(closed->address, closed->idle);
 }
 
 void HttpServer::ArmRequestTimer(Connection& connection) {
@@ -331,26 +322,17 @@ void HttpServer::ArmRequestTimer(Connection& connection) {
         });
 }
 
-// A connection over a cap when it was accepted is still over it when its request arrives
-// unless others from its address (or in all) have closed meanwhile: a client that closes one
-// connection and opens the next at once is not refused for the one still being closed.
-bool HttpServer::StillOverCapacity(Connection& connection) {
-    const std::lock_guard lock(countMutex_);
-    if (connection.overAddressCap) {
-        const auto found = perAddress_.find(connection.address);
-        connection.overAddressCap =
-            found != perAddress_.end() && found->second > options_.connectionsPerAddress;
-    }
-    if (connection.overTotalCap) {
-        connection.overTotalCap = open_ > options_.connections;
-    }
-    return connection.overAddressCap || connection.overTotalCap;
-}
-
-MHD_Result HttpServer::Answer(MHD_Connection* connection, const HttpResponse& response,
-                              const RequestContext& context, bool close) {
+MHD_Result HttpServer::Answer(MHD_Connection* connection, Connection* socket,
+                              const HttpResponse& response, const RequestContext& context,
+                              bool close) {
     if (sent_) {
         sent_(response, context);
+    }
+    // Answered: the connection no longer counts against the caps until its next request, even
+    // if the client closes it before the library has seen the answer out.
+    if (socket != nullptr && !socket->idle) {
+        socket->idle = true;
+        counts_.Idle(socket->address);
     }
     const std::unique_ptr<MHD_Response, DestroyResponse> reply(MHD_create_response_from_buffer(
         response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY));
@@ -369,7 +351,7 @@ MHD_Result HttpServer::Answer(MHD_Connection* connection, const HttpResponse& re
     return MHD_queue_response(connection, response.status, reply.get());
 }
 
-MHD_Result HttpServer::Handle(MHD_Connection* connection, Exchange& exchange,
+MHD_Result HttpServer::Handle(MHD_Connection* connection, Connection* socket, Exchange& exchange,
                               const HttpRequest& request) {
     exchange.pending = std::make_shared<PendingAnswer>(*this, connection);
     waiting_.fetch_add(1);
@@ -389,7 +371,7 @@ MHD_Result HttpServer::Handle(MHD_Connection* connection, Exchange& exchange,
     if (exchange.dropped > kMaxDroppedBytes) {
         return MHD_NO;
     }
-    return Answer(connection, *response, exchange.context, false);
+    return Answer(connection, socket, *response, exchange.context, false);
 }
 
 MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char* url,
@@ -403,15 +385,21 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
         // The head has arrived.
         auto fresh = std::make_unique<Exchange>();
         fresh->context = {ClientAddress(connection), std::chrono::steady_clock::now()};
-        if (socket != nullptr && (socket->overAddressCap || socket->overTotalCap) &&
-            server.StillOverCapacity(*socket)) {
-            (socket->overAddressCap ? server.refusedOverAddressCap_ : server.refusedOverTotalCap_)
+        const OverCap over = socket != nullptr
+                                 ? server.counts_.Requested(socket->address, socket->idle)
+                                 : OverCap::kNone;
+        if (socket != nullptr) {
+            socket->idle = false;
+        }
+        if (over != OverCap::kNone) {
+            (over == OverCap::kPerAddress ? server.refusedOverAddressCap_
+                                          : server.refusedOverTotalCap_)
                 .fetch_add(1);
-            const HttpResponse refusal = server.OverCapacityResponse(*socket);
+            const HttpResponse refusal = server.OverCapacityResponse(over);
             fresh->handled = true;
             auto& current = *fresh;
             *exchange = fresh.release();
-            return server.Answer(connection, refusal, current.context, true);
+            return server.Answer(connection, socket, refusal, current.context, true);
         }
         // A body announced as too large is refused before it is read.
         const std::string_view length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -428,7 +416,7 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
     if (current.pending) {
         // Resumed: the answer has come.
         const HttpResponse response = current.pending->Take();
-        return server.Answer(connection, response, current.context, false);
+        return server.Answer(connection, socket, response, current.context, false);
     }
     if (current.handled) {
         *uploadDataSize = 0;  // the rest of a refused body is read and dropped
@@ -459,7 +447,7 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
     path = path.substr(0, path.find('?'));
     const HttpRequest request{method, path, Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
                               current.body, current.tooLarge};
-    return server.Handle(connection, current, request);
+    return server.Handle(connection, socket, current, request);
 }
 
 void HttpServer::Completed(void* self, MHD_Connection* connection, void** exchange,

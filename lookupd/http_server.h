@@ -12,10 +12,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 
+#include "lookupd/connection_counts.h"
 #include "lookupd/deadline_timer.h"
 #include "lookupd/http_message.h"
 
@@ -89,12 +88,12 @@ class HttpServer {
     void Opened(MHD_Connection* connection, void** socketContext);
     void Closed(void** socketContext);
     void ArmRequestTimer(Connection& connection);
-    bool StillOverCapacity(Connection& connection);
-    MHD_Result Answer(MHD_Connection* connection, const HttpResponse& response,
+    MHD_Result Answer(MHD_Connection* connection, Connection* socket, const HttpResponse& response,
                       const RequestContext& context, bool close);
-    MHD_Result Handle(MHD_Connection* connection, Exchange& exchange, const HttpRequest& request);
+    MHD_Result Handle(MHD_Connection* connection, Connection* socket, Exchange& exchange,
+                      const HttpRequest& request);
     HttpResponse OverdueResponse() const;
-    HttpResponse OverCapacityResponse(const Connection& connection) const;
+    HttpResponse OverCapacityResponse(OverCap cap) const;
 
     HttpHandler handler_;
     AnswerSent sent_;
@@ -102,9 +101,7 @@ class HttpServer {
     std::atomic<bool> stopping_{false};
     int quiescedSocket_ = -1;  // closed once the daemon has stopped
 
-    mutable std::mutex countMutex_;
-    std::unordered_map<std::string, unsigned> perAddress_;
-    unsigned open_ = 0;
+    ConnectionCounts counts_;
     std::atomic<std::uint64_t> refusedOverAddressCap_{0};
     std::atomic<std::uint64_t> refusedOverTotalCap_{0};
     std::atomic<std::uint64_t> requestTimeouts_{0};

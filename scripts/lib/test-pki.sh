@@ -18,11 +18,14 @@
 # Every key is RSA 2048 and every certificate is valid from yesterday for 30 days, so a
 # machine whose clock is a little behind still accepts them.
 
-# _test_pki_certificate DIR NAME CN SIGNER: the key NAME.key and the certificate NAME.pem in DIR.
-# With SIGNER "self", a certificate authority called CN that signs itself; otherwise a server
-# certificate for CN (a DNS name, or an IPv4 address) signed by the authority SIGNER.pem/.key.
+# _test_pki_certificate DIR NAME CN SIGNER [KEY_TYPE]: the key NAME.key and the certificate
+# NAME.pem in DIR. With SIGNER "self", a certificate authority called CN that signs itself;
+# otherwise a server certificate for CN (a DNS name, or an IPv4 address) signed by the authority
+# SIGNER.pem/.key. KEY_TYPE is rsa (2048 bits, the default) or ecdsa (P-256, whose handshakes
+# cost a fraction of RSA's: for load tests).
 _test_pki_certificate() {
-    local dir="$1" name="$2" cn="$3" signer="$4" purpose signing subject_name=dns_name
+    local dir="$1" name="$2" cn="$3" signer="$4" key_type="${5:-rsa}" purpose signing
+    local subject_name=dns_name key_size=(--bits 2048)
     if [[ "$signer" == self ]]; then
         purpose=$'ca\ncert_signing_key\ncrl_signing_key'
         signing=(--generate-self-signed)
@@ -34,7 +37,11 @@ _test_pki_certificate() {
         signing=(--generate-certificate --load-ca-certificate "$dir/$signer.pem"
             --load-ca-privkey "$dir/$signer.key")
     fi
-    certtool --no-text --generate-privkey --key-type rsa --bits 2048 --outfile "$dir/$name.key" 2>/dev/null
+    if [[ "$key_type" == ecdsa ]]; then
+        key_size=(--curve secp256r1)
+    fi
+    certtool --no-text --generate-privkey --key-type "$key_type" "${key_size[@]}" \
+        --outfile "$dir/$name.key" 2>/dev/null
     cat >"$dir/$name.tmpl" <<TMPL
 cn = "$cn"
 organization = "Brisvane tests"
