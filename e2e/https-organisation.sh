@@ -34,8 +34,10 @@ start-directory)
     mkdir -p "$state/pki"
     make_test_pki "$state/pki"
     wine "$trust_tool" "$(winepath -w "$state/pki/ca.der")"
-    printf '%s' lookup-secret >"$state/bind-password"
-    # slapd's output goes to a file: ctest waits for every process holding its pipes.
+    (umask 077 && printf '%s' lookup-secret >"$state/bind-password")
+    # slapd's output goes to a file: ctest waits for every process holding its pipes. It offers
+    # StartTLS with a certificate for 127.0.0.1 from the throwaway authority.
+    export SLAPD_TLS_CERT="$state/pki/directory.pem" SLAPD_TLS_KEY="$state/pki/directory.key"
     if ! slapd_start "$state/slapd" "$slapd_port" "$root/standins/directory/test-members.ldif" \
         "$root/standins/directory/demo-members.ldif" >"$state/slapd-start.log" 2>&1; then
         cat "$state/slapd-start.log" >&2
@@ -71,6 +73,8 @@ tls_key = "$state/pki/$key.key"
 
 [directory]
 urls = ["ldap://127.0.0.1:$slapd_port"]
+start_tls = true
+ca_file = "$state/pki/ca.pem"
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bind_password_file = "$state/bind-password"
 base_dn = "ou=demo,dc=campus,dc=example"

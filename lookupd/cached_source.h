@@ -23,23 +23,31 @@ struct CacheCounters {
     std::uint64_t misses = 0;     // lookups that asked the source
     std::uint64_t evictions = 0;  // answers dropped before their time to stay within the bound
     std::size_t entries = 0;      // answers held now (expired ones included until dropped)
+    std::size_t bytes = 0;        // what they take, as counted against the bound
 };
 
 // Keeps the answers of `source` keyed by the exact username it was asked for: found, unknown,
 // no home share and ambiguous; never "unavailable", which is asked again every time. An answer
 // is served while it is younger than `ttl`, its age counted from the moment the source was
 // asked, so a change in the directory is seen after at most `ttl`. At most `maxEntries`
-// answers are held: a new one first drops the expired, then the oldest. Thread-safe; the lock
-// is never held while the source is asked. Holds usernames and share values only.
+// answers are held, taking at most `maxBytes` (their usernames and values, and kEntryOverhead
+// each): a new one first drops the expired, then the oldest. An answer whose value is over
+// kMaxCachedValueBytes is never kept. Thread-safe; the lock is never held while the source is
+// asked. Holds usernames and share values only.
 class CachedSource final : public MemberSource {
   public:
     using Clock = std::chrono::steady_clock;
     using Now = std::function<Clock::time_point()>;
 
+    // What one answer takes besides its username and value: its list and index nodes, its
+    // shared answer and the strings' own size.
+    static constexpr std::size_t kEntryOverhead = 256;
+    static constexpr std::size_t kMaxCachedValueBytes = 4096;
+
     // `source` must outlive the cache, and the cache every answer the source still owes it. `ttl`
     // more than zero, `maxEntries` at least 1.
     CachedSource(MemberSource& source, std::chrono::milliseconds ttl, std::size_t maxEntries,
-                 Now now = Clock::now);
+                 std::size_t maxBytes, Now now = Clock::now);
 
     // Answers at once from the cache, else when the source answers.
     void Find(std::string_view username, AnswerCallback done) override;
@@ -57,6 +65,7 @@ class CachedSource final : public MemberSource {
         std::string username;
         std::shared_ptr<const MemberAnswer> answer;
         Clock::time_point asked;  // when the source was asked for it
+        std::size_t Bytes() const;
     };
     using Entries = std::list<Entry>;
 
@@ -67,10 +76,12 @@ class CachedSource final : public MemberSource {
     MemberSource& source_;
     const Clock::duration ttl_;
     const std::size_t maxEntries_;
+    const std::size_t maxBytes_;
     const Now now_;
 
     mutable std::mutex mutex_;
     Entries order_;                                                  // oldest answer first
+    std::size_t bytes_ = 0;                                          // of the answers held
     std::unordered_map<std::string_view, Entries::iterator> index_;  // keys view into order_
     std::uint64_t generation_ = 0;                                   // counts Clear()
 

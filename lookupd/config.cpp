@@ -4,13 +4,17 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include <toml++/toml.h>
 
 #include "lookupd/config_section.h"
+#include "lookupd/network_list.h"
 
 namespace brisvane::lookupd {
 
@@ -21,6 +25,7 @@ constexpr std::int64_t kMaxWorkers = 256;
 constexpr std::int64_t kMaxConnections = 1'000'000;
 constexpr auto kMaxCacheTtl = std::chrono::hours(1);
 constexpr std::int64_t kMaxCacheEntries = 10'000'000;
+constexpr std::int64_t kMaxCacheMegabytes = 4096;
 constexpr auto kMaxRequestTimeout = std::chrono::seconds(300);
 constexpr std::int64_t kMaxDirectoryConnections = 256;
 constexpr std::int64_t kMaxSearchesPerConnection = 1024;
@@ -81,6 +86,14 @@ LimitsConfig ReadLimits(Section& section) {
     if (auto burst = section.Count("burst_per_address", 1, kMaxConnections)) {
         limits.burstPerAddress = *burst;
     }
+    if (auto networks = section.Strings("allowed_networks")) {
+        std::string bad;
+        if (!NetworkList::Parse(*networks, &bad)) {
+            section.Fail("allowed_networks",
+                         Quote(bad) + R"( is not an address or a CIDR range ("10.0.0.0/8"))");
+        }
+        limits.allowedNetworks = std::move(*networks);
+    }
     return limits;
 }
 
@@ -103,10 +116,19 @@ DirectoryConfig ReadDirectory(Section& section) {
         section.Fail("start_tls", "ldaps:// is TLS already: use ldap:// URLs with start_tls");
     }
     directory.bindDn = section.String("bind_dn").value_or("");
+    directory.allowPlainBind = section.Bool("allow_plain_bind").value_or(false);
     directory.bindPasswordFile = section.String("bind_password_file").value_or("");
     if (directory.bindDn.empty() != directory.bindPasswordFile.empty()) {
         section.Fail(directory.bindDn.empty() ? "bind_dn" : "bind_password_file",
                      "set both bind_dn and bind_password_file, or neither for an anonymous bind");
+    }
+    const bool plain = !directory.startTls && std::ranges::any_of(directory.urls, [](auto& url) {
+        return url.starts_with("ldap://");
+    });
+    if (!directory.bindDn.empty() && plain && !directory.allowPlainBind) {
+        section.Fail("bind_dn",
+                     "the bind password would go unencrypted to an ldap:// URL: use ldaps:// "
+                     "URLs or start_tls = true (or set allow_plain_bind = true)");
     }
     auto baseDn = section.String("base_dn");
     if (!baseDn || baseDn->empty()) {
@@ -171,7 +193,27 @@ CacheConfig ReadCache(Section& section) {
     if (auto maxEntries = section.Count("max_entries", 1, kMaxCacheEntries)) {
         cache.maxEntries = *maxEntries;
     }
+    if (auto megabytes = section.Count("max_megabytes", 1, kMaxCacheMegabytes)) {
+        cache.maxMegabytes = *megabytes;
+    }
     return cache;
+}
+
+// A file that holds a secret may be read by its owner and group only.
+void CheckPrivate(Section& section, std::string_view key, const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    struct stat status {};
+    if (stat(ResolvePath(path).c_str(), &status) != 0) {
+        return;  // CheckReadable says why
+    }
+    if ((status.st_mode & (S_IROTH | S_IWOTH | S_IXOTH)) != 0) {
+        char mode[8] = {};
+        static_cast<void>(std::snprintf(mode, sizeof mode, "%04o", status.st_mode & 07777U));
+        section.Fail(key, Quote(path) + " may be read or written by other users (mode " + mode +
+                              "): it holds a secret; make it 0600 or 0640 (chmod o-rwx)");
+    }
 }
 
 void CheckReadable(Section& section, std::string_view key, const std::string& path) {
@@ -259,6 +301,7 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
                               Quote(server) + R"( is not a server name or a ".domain" entry)");
         }
     }
+    config.allowAnyFileServer = organisation.Bool("allow_any_file_server").value_or(false);
     organisation.Finish();
 
     Section log = section("log");
@@ -276,6 +319,13 @@ Config ParseConfig(std::string_view toml, std::string_view origin) {
         config.observe.address = *address;
     }
     observe.Finish();
+
+    // Checks that span settings, once every setting has been read.
+    if (config.fileServers.empty() && !config.allowAnyFileServer) {
+        organisation.Fail("file_servers",
+                          "missing: list the organisation's file servers, or set "
+                          "allow_any_file_server = true to serve shares on any server");
+    }
     return config;
 }
 
@@ -294,9 +344,11 @@ Config LoadConfig(const std::filesystem::path& path) {
     Section listen(&none, "listen", origin);
     CheckReadable(listen, "tls_certificate", config.listen.tlsCertificate);
     CheckReadable(listen, "tls_key", config.listen.tlsKey);
+    CheckPrivate(listen, "tls_key", config.listen.tlsKey);
     if (config.directory) {
         Section directory(&none, "directory", origin);
         CheckReadable(directory, "bind_password_file", config.directory->bindPasswordFile);
+        CheckPrivate(directory, "bind_password_file", config.directory->bindPasswordFile);
         const bool usesTls = config.directory->startTls ||
                              std::ranges::any_of(config.directory->urls, [](const std::string& u) {
                                  return u.starts_with("ldaps://");

@@ -26,18 +26,20 @@ struct ListenConfig {
 };
 
 struct LimitsConfig {
-    unsigned connections = 1024;               // open connections, all clients together
-    unsigned connectionsPerAddress = 32;       // per client address; 0: no cap (behind a proxy)
-    std::chrono::seconds idleTimeout{10};      // a connection idle this long is closed
-    std::chrono::seconds requestTimeout{10};   // a request must arrive whole within this
-    unsigned requestsPerSecondPerAddress = 0;  // 0: no rate limit
-    unsigned burstPerAddress = 20;             // requests an address may send at once
+    unsigned connections = 1024;                // open connections, all clients together
+    unsigned connectionsPerAddress = 32;        // per client address; 0: no cap (behind a proxy)
+    std::chrono::seconds idleTimeout{10};       // a connection idle this long is closed
+    std::chrono::seconds requestTimeout{10};    // a request must arrive whole within this
+    unsigned requestsPerSecondPerAddress = 50;  // 0: no rate limit
+    unsigned burstPerAddress = 100;             // requests an address may send at once
+    std::vector<std::string> allowedNetworks;   // CIDR ranges that may ask; empty: every one
 };
 
 struct DirectoryConfig {
     std::vector<std::string> urls;  // ldap:// or ldaps://, tried in order
     bool startTls = false;
-    std::string bindDn;  // empty: anonymous bind
+    std::string bindDn;           // empty: anonymous bind
+    bool allowPlainBind = false;  // a bind password to ldap:// without StartTLS
     std::string bindPasswordFile;
     std::string baseDn;
     std::string filter = "(&(objectCategory=person)(sAMAccountName=%s))";
@@ -58,6 +60,7 @@ struct MembersConfig {
 struct CacheConfig {
     std::chrono::milliseconds ttl{0};  // an answer is served from the cache while younger
     unsigned maxEntries = 100'000;     // answers held at most (one per username asked)
+    unsigned maxMegabytes = 64;        // their usernames and values, in MiB, at most
 };
 
 struct ObserveConfig {
@@ -71,6 +74,7 @@ struct Config {
     std::optional<MembersConfig> members;
     CacheConfig cache;  // only with directory
     std::vector<std::string> fileServers;
+    bool allowAnyFileServer = false;  // an empty file-server list serves shares on any server
     bool logUsernames = false;
     ObserveConfig observe;
 };

@@ -1,5 +1,7 @@
 #include "lookupd/http_message.h"
 
+#include "mount/text.h"
+
 namespace brisvane::lookupd {
 
 std::string_view OutcomeName(Outcome outcome) {
@@ -22,6 +24,8 @@ std::string_view OutcomeName(Outcome outcome) {
             return "directory-unavailable";
         case Outcome::kTooManyConnections:
             return "too-many-connections";
+        case Outcome::kNotAllowed:
+            return "not-allowed";
     }
     return "unknown-outcome";
 }
@@ -33,6 +37,30 @@ HttpResponse PlainResponse(unsigned status, std::string_view reason, Outcome out
     response.body = std::string(reason) + "\n";
     response.outcome = outcome;
     return response;
+}
+
+std::optional<std::string_view> AmbiguousFraming(std::span<const HeaderField> headers) {
+    int lengths = 0;
+    int encodings = 0;
+    bool chunked = true;
+    for (const HeaderField& header : headers) {
+        if (EqualIgnoringAsciiCase(header.name, "Content-Length")) {
+            ++lengths;
+        } else if (EqualIgnoringAsciiCase(header.name, "Transfer-Encoding")) {
+            ++encodings;
+            chunked = chunked && EqualIgnoringAsciiCase(header.value, "chunked");
+        }
+    }
+    if (lengths > 0 && encodings > 0) {
+        return "both Content-Length and Transfer-Encoding";
+    }
+    if (lengths > 1) {
+        return "more than one Content-Length";
+    }
+    if (encodings > 1 || !chunked) {
+        return "a Transfer-Encoding other than chunked";
+    }
+    return std::nullopt;
 }
 
 }  // namespace brisvane::lookupd

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +35,7 @@ enum class Outcome {
     kRateLimited,         // 429
     kUnavailable,         // 503: the source cannot answer now
     kTooManyConnections,  // 503: over the connection caps, per address or in all
+    kNotAllowed,          // 403: the client is outside the networks that may ask
 };
 
 std::string_view OutcomeName(Outcome outcome);
@@ -60,6 +63,18 @@ struct ServerCounters {
     unsigned openConnections = 0;
     unsigned waitingAnswers = 0;  // requests whose answer the handler has not given yet
 };
+
+// One header of a request, as received.
+struct HeaderField {
+    std::string_view name;
+    std::string_view value;
+};
+
+// Why the way a request says where its body ends is ambiguous, or nothing when it is not:
+// Content-Length together with Transfer-Encoding, Content-Length given more than once, or a
+// Transfer-Encoding other than exactly "chunked". A front end and this server could each read
+// such a request differently, so it is refused whole.
+std::optional<std::string_view> AmbiguousFraming(std::span<const HeaderField> headers);
 
 // A plain-text answer with `status` and a one-line reason.
 HttpResponse PlainResponse(unsigned status, std::string_view reason, Outcome outcome);

@@ -52,6 +52,20 @@ std::string_view Header(MHD_Connection* connection, const char* name) {
     return value != nullptr ? std::string_view(value) : std::string_view{};
 }
 
+MHD_Result CollectHeader(void* headers, MHD_ValueKind /*kind*/, const char* name,
+                         const char* value) {
+    static_cast<std::vector<HeaderField>*>(headers)->push_back(
+        {name != nullptr ? name : "", value != nullptr ? value : ""});
+    return MHD_YES;
+}
+
+// Why the request's framing is ambiguous, if it is.
+std::optional<std::string_view> FramingProblem(MHD_Connection* connection) {
+    std::vector<HeaderField> headers;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &headers);
+    return AmbiguousFraming(headers);
+}
+
 void LogLibraryMessage(void* /*unused*/, const char* format, va_list arguments) {
     static_cast<void>(std::fputs("libmicrohttpd: ", stderr));
     std::vfprintf(stderr, format, arguments);  // NOLINT(cert-err33-c)
@@ -396,6 +410,17 @@ MHD_Result HttpServer::Access(void* self, MHD_Connection* connection, const char
                                           : server.refusedOverTotalCap_)
                 .fetch_add(1);
             const HttpResponse refusal = server.OverCapacityResponse(over);
+            fresh->handled = true;
+            auto& current = *fresh;
+            *exchange = fresh.release();
+            return server.Answer(connection, socket, refusal, current.context, true);
+        }
+        // A request whose body could be read two ways is refused before its body is read, and
+        // its connection closed, so that nothing in the body is taken for another request.
+        if (const auto problem = FramingProblem(connection)) {
+            HttpResponse refusal =
+                PlainResponse(400, "The request's length is ambiguous.", Outcome::kBadRequest);
+            refusal.warning = "refused: " + std::string(*problem);
             fresh->handled = true;
             auto& current = *fresh;
             *exchange = fresh.release();

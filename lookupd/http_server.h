@@ -50,8 +50,11 @@ struct StopDaemon {
     void operator()(MHD_Daemon* daemon) const { MHD_stop_daemon(daemon); }
 };
 
-// TLS 1.2 and 1.3 only, GnuTLS's normal cipher suites.
-inline constexpr const char* kTlsPriorities = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
+// TLS 1.2 and 1.3 only, and only suites with forward secrecy (ECDHE) and authenticated
+// encryption (GCM, ChaCha20-Poly1305): no RSA key exchange, no CBC.
+inline constexpr const char* kTlsPriorities =
+    "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:"
+    "+CHACHA20-POLY1305:-MAC-ALL:+AEAD:-KX-ALL:+ECDHE-RSA:+ECDHE-ECDSA";
 
 class HttpServer {
   public:

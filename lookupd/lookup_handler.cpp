@@ -87,6 +87,10 @@ HttpResponse AnswerFor(const MemberAnswer& answer, const LookupSettings& setting
 
 }  // namespace
 
+HttpResponse NotAllowedResponse() {
+    return PlainResponse(403, "This service does not answer your network.", Outcome::kNotAllowed);
+}
+
 HttpResponse RateLimitedResponse() {
     HttpResponse response = PlainResponse(
         429, "Too many requests from this address; try again shortly.", Outcome::kRateLimited);

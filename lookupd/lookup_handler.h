@@ -36,4 +36,7 @@ void HandleLookup(const HttpRequest& request, const LookupSettings& settings, Me
 // The 429 answer of the per-address rate limit.
 HttpResponse RateLimitedResponse();
 
+// The 403 answer to a client outside the networks that may ask.
+HttpResponse NotAllowedResponse();
+
 }  // namespace brisvane::lookupd

@@ -6,7 +6,7 @@
 
 namespace brisvane::lookupd {
 
-static_assert(static_cast<std::size_t>(Outcome::kTooManyConnections) + 1 == kOutcomeCount);
+static_assert(static_cast<std::size_t>(Outcome::kNotAllowed) + 1 == kOutcomeCount);
 
 namespace {
 

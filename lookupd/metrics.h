@@ -14,7 +14,7 @@
 
 namespace brisvane::lookupd {
 
-inline constexpr std::size_t kOutcomeCount = 9;  // the values of Outcome
+inline constexpr std::size_t kOutcomeCount = 10;  // the values of Outcome
 
 // Upper bounds of the latency histogram's buckets, in seconds (+Inf is implied).
 inline constexpr std::array<double, 12> kLatencyBuckets = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,

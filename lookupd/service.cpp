@@ -17,6 +17,7 @@
 #include "lookupd/lookup_handler.h"
 #include "lookupd/members_file.h"
 #include "lookupd/metrics.h"
+#include "lookupd/network_list.h"
 #include "lookupd/observe.h"
 #include "lookupd/rate_limiter.h"
 #include "lookupd/request_log.h"
@@ -68,11 +69,15 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
     }
     if (SendsPasswordInClear(*config.directory)) {
         log.Line(
-            "warning: [directory] the bind password goes to an ldap:// URL without start_tls, "
-            "unencrypted");
+            "warning: [directory] allow_plain_bind: the bind password goes to an ldap:// URL "
+            "without start_tls, unencrypted");
     }
     return std::make_unique<LdapDirectory>(*config.directory, std::move(password));
 }
+
+// The health and metrics listener serves monitoring and balancers, a few clients.
+constexpr unsigned kObserveConnections = 64;
+constexpr unsigned kObserveConnectionsPerAddress = 8;
 
 // "60s", or "500ms" when not whole seconds.
 std::string DurationText(std::chrono::milliseconds duration) {
@@ -116,7 +121,8 @@ HttpServerOptions ObserveServerOptions(const Config& config, const HostPort& add
     options.host = address.host;
     options.port = address.port;
     options.workers = 1;
-    options.connections = 64;
+    options.connections = kObserveConnections;
+    options.connectionsPerAddress = kObserveConnectionsPerAddress;
     options.idleTimeout = config.limits.idleTimeout;
     options.requestTimeout = config.limits.requestTimeout;
     options.answerTimeout = AnswerTimeout(config);
@@ -177,6 +183,7 @@ class Service {
     std::unique_ptr<MemberSource> origin_;
     MemberSource* source_ = nullptr;  // the cache, or the origin without one
     LookupSettings settings_;
+    NetworkList allowed_;
     std::optional<RateLimiter> limiter_;
     Metrics metrics_;
     HostPort listen_;
@@ -192,11 +199,18 @@ Service::Service(const Config& config)
       listen_(*ParseHostPort(config.listen.address)) {
     source_ = origin_.get();
     if (config.cache.ttl > std::chrono::milliseconds::zero()) {
-        source_ = &cache_.emplace(*origin_, config.cache.ttl, config.cache.maxEntries);
+        source_ = &cache_.emplace(*origin_, config.cache.ttl, config.cache.maxEntries,
+                                  std::size_t{config.cache.maxMegabytes} << 20U);
     }
     settings_.path = config.listen.path;
     settings_.fileServers = FileServerList(config.fileServers);
     settings_.retryAfter = RetryAfter(config);
+    allowed_ = *NetworkList::Parse(config.limits.allowedNetworks);
+    if (allowed_.Everything()) {
+        log_.Line(
+            "warning: [limits] allowed_networks is not set: every network may ask which members "
+            "exist and where their home shares are");
+    }
     if (config.limits.requestsPerSecondPerAddress > 0) {
         limiter_.emplace(config.limits.requestsPerSecondPerAddress, config.limits.burstPerAddress);
     }
@@ -215,6 +229,10 @@ Service::Service(const Config& config)
 }
 
 void Service::Lookup(const HttpRequest& request, const RequestContext& context, Respond respond) {
+    if (!allowed_.Contains(context.clientAddress)) {
+        respond(NotAllowedResponse());
+        return;
+    }
     if (limiter_ && !limiter_->Allow(context.clientAddress, RateLimiter::Clock::now())) {
         respond(RateLimitedResponse());
         return;

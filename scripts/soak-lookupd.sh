@@ -69,14 +69,8 @@ done
 balancer_port="$(free_port)"
 mkdir -p "$work/nginx"
 cp "$work/pki/ca.pem" "$work/nginx/campus-ca.pem"
-{
-    nginx_common_config
-    echo "http {"
-    nginx_http_common_config
-    sed -e "s/@PORT1@/${port[1]}/; s/@PORT2@/${port[2]}/; s/@LISTEN@/127.0.0.1:$balancer_port/" \
-        -e "s#@PATH@#$LOOKUP_PATH#; s#@CA@#campus-ca.pem#" bench/lookupd/balancer.conf.in
-    echo "}"
-} >"$work/nginx/nginx.conf"
+balancer_config "${port[1]}" "${port[2]}" "127.0.0.1:$balancer_port" campus-ca.pem \
+    >"$work/nginx/nginx.conf"
 start_nginx "$work/nginx" "$work/nginx/nginx.conf" "$balancer_port"
 nginx_master="$nginx_pid"
 pids+=("$nginx_pid")

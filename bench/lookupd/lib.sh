@@ -160,6 +160,19 @@ nginx_http_common_config() {
 CONF
 }
 
+# The whole configuration of a private nginx that balances over two instances on 127.0.0.1, as
+# the README shows it (bench/lookupd/balancer.conf.in), listening on LISTEN (host:port) and
+# checking the instances' certificates against CA (a path from nginx's prefix, or absolute).
+#   balancer_config PORT1 PORT2 LISTEN CA
+balancer_config() {
+    nginx_common_config
+    echo "http {"
+    nginx_http_common_config
+    sed -e "s/@PORT1@/$1/; s/@PORT2@/$2/; s/@LISTEN@/$3/" \
+        -e "s#@PATH@#$LOOKUP_PATH#; s#@CA@#$4#" "$bench_lookupd_dir/balancer.conf.in"
+    echo "}"
+}
+
 # Stops a process of ours by its pid and waits for it (TERM, then KILL after 10 s).
 # A private folder for one run ($work, searchable by nginx's workers, which may run as another
 # user) and the processes the run starts ($pids, appended to by the caller): on exit, however

@@ -25,8 +25,9 @@ ensure_packages() {
 
 # What building and running the lookup service (lookupd/) and its https set-up need: the
 # service's libraries, certtool for the test certificates, slapd for the tests and ss to see
-# the service listen, python3 for its scripted directory and concurrent clients.
+# the service listen, python3 for its scripted directory and concurrent clients, nginx as
+# the front end its tests send hostile requests through.
 ensure_lookup_service_packages() {
     ensure_packages g++ cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
-        libtomlplusplus-dev libcli11-dev gnutls-bin slapd ldap-utils iproute2 python3
+        libtomlplusplus-dev libcli11-dev gnutls-bin slapd ldap-utils iproute2 python3 nginx
 }

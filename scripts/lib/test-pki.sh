@@ -40,8 +40,9 @@ _test_pki_certificate() {
     if [[ "$key_type" == ecdsa ]]; then
         key_size=(--curve secp256r1)
     fi
-    certtool --no-text --generate-privkey --key-type "$key_type" "${key_size[@]}" \
-        --outfile "$dir/$name.key" 2>/dev/null
+    # The service refuses a key that other users may read.
+    (umask 077 && certtool --no-text --generate-privkey --key-type "$key_type" "${key_size[@]}" \
+        --outfile "$dir/$name.key" 2>/dev/null)
     cat >"$dir/$name.tmpl" <<TMPL
 cn = "$cn"
 organization = "Brisvane tests"

@@ -18,6 +18,12 @@ using Kind = MemberAnswer::Kind;
 constexpr std::string_view kAliceShare = "\\\\files1.campus.example\\homes\\alice";
 constexpr std::string_view kAliceMoved = "\\\\files2.campus.example\\homes\\alice";
 
+// A value too long to be kept.
+const std::string& HugeShare() {
+    static const std::string kHuge(CachedSource::kMaxCachedValueBytes + 1, 'x');
+    return kHuge;
+}
+
 // Answers from a table, counts how often it was asked for each name, and runs `during` while
 // it answers (a slow directory, a clear that arrives meanwhile).
 class CountingSource final : public MemberSource {
@@ -35,6 +41,7 @@ class CountingSource final : public MemberSource {
         {"nohome", {Kind::kNoHomeShare, {}, {}}},
         {"twin", {Kind::kAmbiguous, {}, "two entries"}},
         {"down", {Kind::kUnavailable, {}, "directory: Can't contact LDAP server"}},
+        {"huge", {Kind::kFound, HugeShare(), {}}},
     };
     std::map<std::string, int> asked;
     std::function<void()> during;
@@ -62,6 +69,7 @@ struct Case {
     // The clock moves this much while the source answers.
     std::chrono::milliseconds answerTakes = 0ms;
     bool clearWhileAnswering = false;  // Clear() while the source answers the first lookup
+    std::size_t maxBytes = std::size_t{1} << 30U;
 };
 
 TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
@@ -125,12 +133,25 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
           {10s, "alice", Kind::kFound, kAliceShare, 2}},
          {1, 2, 0, 0},
          4s},
+        {"at the byte bound the oldest answer goes; a value over its bound is never kept",
+         100,
+         {{0s, "alice", Kind::kFound, kAliceShare, 1},
+          {1s, "nobody", Kind::kUnknown, {}, 1},
+          {2s, "nohome", Kind::kNoHomeShare, {}, 1},  // alice goes: three would take 820 bytes
+          {3s, "nobody", Kind::kUnknown, {}, 1},
+          {4s, "alice", Kind::kFound, kAliceShare, 2},  // nobody goes
+          {5s, "huge", Kind::kFound, HugeShare(), 1},
+          {6s, "huge", Kind::kFound, HugeShare(), 2}},
+         {1, 6, 2, 0},
+         0ms,
+         false,
+         600},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CountingSource source;
         CachedSource::Clock::time_point now{};
-        CachedSource cache(source, kTtl, c.maxEntries, [&] { return now; });
+        CachedSource cache(source, kTtl, c.maxEntries, c.maxBytes, [&] { return now; });
         bool cleared = false;
         source.during = [&] {
             now += c.answerTakes;
@@ -156,6 +177,7 @@ TEST(CachedSourceTest, ServesDefinitiveAnswersForTheirTimeWithinTheBound) {
             EXPECT_EQ(answer.value, step.value);
             EXPECT_EQ(source.asked[std::string(step.name)], step.asked);
             EXPECT_LE(cache.Counts().entries, c.maxEntries);
+            EXPECT_LE(cache.Counts().bytes, c.maxBytes);
         }
         const CacheCounters counts = cache.Counts();
         EXPECT_EQ(counts.hits, c.counts.hits);

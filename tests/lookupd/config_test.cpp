@@ -17,7 +17,11 @@ urls = ["ldaps://dc1.campus.example", "ldaps://dc2.campus.example"]
 bind_dn = "CN=brisvane-lookup,OU=Services,DC=campus,DC=example"
 bind_password_file = "/etc/brisvane/bind-password"
 base_dn = "DC=campus,DC=example"
+[organisation]
+file_servers = [".campus.example"]
 )toml";
+
+constexpr std::string_view kMembers = "[members]\nfile = \"/m.tsv\"\n";
 
 std::string ErrorOf(const std::string& toml) {
     try {
@@ -41,8 +45,10 @@ workers = 8
 connections = 100
 connections_per_address = 0
 idle_timeout = "5s"
+request_timeout = "20s"
 requests_per_second_per_address = 10
 burst_per_address = 30
+allowed_networks = ["10.0.0.0/8", "2001:db8::/32"]
 
 [directory]
 urls = ["ldap://dc1.campus.example", "ldap://dc2.campus.example"]
@@ -55,10 +61,14 @@ attribute = "unixHomeDirectory"
 timeout = "500ms"
 ca_file = "/etc/ssl/certs/campus-ca.pem"
 retry_after = "10s"
+connections = 8
+searches_per_connection = 4
+queue = 100
 
 [cache]
 ttl = "30s"
 max_entries = 5000
+max_megabytes = 16
 
 [organisation]
 file_servers = ["files1.campus.example", ".campus.example"]
@@ -79,6 +89,8 @@ address = "127.0.0.1:9100"
     EXPECT_EQ(config.limits.idleTimeout, 5s);
     EXPECT_EQ(config.limits.requestsPerSecondPerAddress, 10U);
     EXPECT_EQ(config.limits.burstPerAddress, 30U);
+    EXPECT_EQ(config.limits.requestTimeout, 20s);
+    EXPECT_EQ(config.limits.allowedNetworks.size(), 2U);
     ASSERT_TRUE(config.directory);
     EXPECT_FALSE(config.members);
     EXPECT_EQ(config.directory->urls.size(), 2U);
@@ -88,8 +100,12 @@ address = "127.0.0.1:9100"
     EXPECT_EQ(config.directory->timeout, 500ms);
     EXPECT_EQ(config.directory->caFile, "/etc/ssl/certs/campus-ca.pem");
     EXPECT_EQ(config.directory->retryAfter, 10s);
+    EXPECT_EQ(config.directory->connections, 8U);
+    EXPECT_EQ(config.directory->searchesPerConnection, 4U);
+    EXPECT_EQ(config.directory->queue, 100U);
     EXPECT_EQ(config.cache.ttl, 30s);
     EXPECT_EQ(config.cache.maxEntries, 5000U);
+    EXPECT_EQ(config.cache.maxMegabytes, 16U);
     EXPECT_EQ(config.fileServers.size(), 2U);
     EXPECT_TRUE(config.logUsernames);
     EXPECT_EQ(config.observe.address, "127.0.0.1:9100");
@@ -105,10 +121,15 @@ TEST(ConfigTest, DefaultsAreActiveDirectorysAndEveryLimitIsOn) {
     EXPECT_EQ(config.directory->timeout, 3s);
     EXPECT_GT(config.limits.connections, 0U);
     EXPECT_GT(config.limits.connectionsPerAddress, 0U);
-    EXPECT_EQ(config.limits.requestsPerSecondPerAddress, 0U);  // a campus NAT: off by default
+    EXPECT_GT(config.limits.requestsPerSecondPerAddress, 0U);
+    EXPECT_GT(config.limits.requestTimeout, 0s);
+    EXPECT_TRUE(config.limits.allowedNetworks.empty());  // every network, with a warning
+    EXPECT_FALSE(config.directory->allowPlainBind);
+    EXPECT_FALSE(config.allowAnyFileServer);
     EXPECT_FALSE(config.logUsernames);
     EXPECT_EQ(config.cache.ttl, 0s);  // no cache unless asked for
     EXPECT_GT(config.cache.maxEntries, 0U);
+    EXPECT_GT(config.cache.maxMegabytes, 0U);
 }
 
 TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
@@ -169,6 +190,16 @@ TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
         {"[members]\nfile = \"/m.tsv\"\n[observe]\naddress = \"9100\"\n", "[observe] address"},
         {"[members]\nfile = \"/m.tsv\"\n[lissen]\n", "lookupd.toml:3: [lissen]: unknown section"},
         {"[members]\nfile = /m.tsv\n", "lookupd.toml:2: "},  // not TOML
+        {"[limits]\nrequest_timeout = \"0s\"\n" + directory, "[limits] request_timeout"},
+        {"[limits]\nallowed_networks = [\"10.0.0.0/8\", \"campus\"]\n" + directory,
+         "[limits] allowed_networks: \"campus\" is not an address or a CIDR range"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nbind_dn = \"cn=a\"\n"
+         "bind_password_file = \"/p\"\n",
+         "[directory] bind_dn: the bind password would go unencrypted"},
+        {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nconnections = 0\n",
+         "[directory] connections: must be from 1"},
+        {"[cache]\nmax_megabytes = 0\n" + directory, "[cache] max_megabytes: must be from 1"},
+        {std::string(kMembers), "[organisation] file_servers: missing"},
     };
     for (const Case& c : cases) {
         EXPECT_NE(ErrorOf(c.toml).find(c.message), std::string::npos)
@@ -212,10 +243,12 @@ TEST(ConfigTest, TheExampleFileIsValid) {
 }
 
 TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
-    const Config config =
-        ParseConfig("[members]\nfile = \"/m.tsv\"\n[observe]\naddress = \":9180\"\n", "x.toml");
+    const std::string members =
+        std::string(kMembers) + "[organisation]\nallow_any_file_server = true\n";
+    const Config config = ParseConfig(members + "[observe]\naddress = \":9180\"\n", "x.toml");
     EXPECT_EQ(config.observe.address, "127.0.0.1:9180");
-    EXPECT_TRUE(ParseConfig("[members]\nfile = \"/m.tsv\"\n", "x.toml").observe.address.empty());
+    EXPECT_TRUE(config.allowAnyFileServer);
+    EXPECT_TRUE(ParseConfig(members, "x.toml").observe.address.empty());
 }
 
 TEST(ConfigTest, CredentialPathsComeFromSystemd) {

@@ -60,7 +60,7 @@ start_directory() {
 start_directory "$work/replica"
 replica_port=$ldap_port
 start_directory "$work/slapd"
-printf 'lookup-secret\n' >"$work/bind-password"
+(umask 077 && printf 'lookup-secret\n' >"$work/bind-password")
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
 # it listens, sets $port (and $observe_port) and $service_pid; its log is $work/NAME.log.
@@ -123,6 +123,7 @@ connections_per_address = 4
 
 [directory]
 urls = ["ldap://127.0.0.1:1", "ldap://127.0.0.1:$ldap_port"]
+allow_plain_bind = true
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bind_password_file = "$work/bind-password"
 base_dn = "dc=campus,dc=example"
@@ -166,6 +167,27 @@ for injection in '*' 'al*' 'a*e' 'alice%29%28uid%3D*' '*%29%28%7C%28uid%3D*' 'al
     'star%5C2a'; do
     expect_none "$injection"
 done
+
+echo "== TLS: only suites with forward secrecy and authenticated encryption"
+# tls_handshake PRIORITY: whether gnutls-cli completes a handshake with the service offering
+# only what PRIORITY allows.
+tls_handshake() {
+    gnutls-cli --x509cafile "$work/pki/ca.pem" --priority "$1" -p "$port" localhost \
+        </dev/null >/dev/null 2>&1
+}
+tls12="NORMAL:-VERS-ALL:+VERS-TLS1.2"
+while read -r expected suite priority; do
+    if tls_handshake "$priority"; then result=accepted; else result=refused; fi
+    check "$suite: $expected" test "$result" = "$expected"
+done <<SUITES
+accepted TLS1.3 NORMAL:-VERS-ALL:+VERS-TLS1.3
+accepted ECDHE-RSA-AES128-GCM-SHA256 $tls12:-CIPHER-ALL:+AES-128-GCM:-KX-ALL:+ECDHE-RSA
+accepted ECDHE-RSA-CHACHA20-POLY1305 $tls12:-CIPHER-ALL:+CHACHA20-POLY1305:-KX-ALL:+ECDHE-RSA
+refused AES128-SHA $tls12:-CIPHER-ALL:+AES-128-CBC:-MAC-ALL:+SHA1:-KX-ALL:+RSA
+refused ECDHE-RSA-AES128-SHA $tls12:-CIPHER-ALL:+AES-128-CBC:-MAC-ALL:+SHA1:-KX-ALL:+ECDHE-RSA
+refused AES128-GCM-SHA256 $tls12:-CIPHER-ALL:+AES-128-GCM:-KX-ALL:+RSA
+refused TLS1.1 NORMAL:-VERS-ALL:+VERS-TLS1.1
+SUITES
 
 echo "== Hostile input (the service keeps serving)"
 ask "user=$(head -c 5000 /dev/zero | tr '\0' a)"
@@ -262,7 +284,8 @@ check "the lookup in flight at SIGTERM was answered (503: the directory hangs)" 
     test "$(cat "$work/in-flight")" = 503
 
 echo "== The directory over StartTLS and ldaps://: its certificate is always checked"
-# directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory.
+# directory_config NAME URL CA_FILE [START_TLS]: a plain-HTTP service on that directory; the
+# bind password may go to an ldap:// URL without StartTLS.
 directory_config() {
     cat >"$work/$1.toml" <<TOML
 [listen]
@@ -270,12 +293,15 @@ address = "127.0.0.1:0"
 [directory]
 urls = ["$2"]
 start_tls = ${4:-false}
+allow_plain_bind = true
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bind_password_file = "$work/bind-password"
 base_dn = "dc=campus,dc=example"
 filter = "(uid=%s)"
 timeout = "2s"
 ca_file = "$3"
+[organisation]
+file_servers = [".campus.example"]
 TOML
 }
 scheme=http
@@ -371,6 +397,8 @@ requests_per_second_per_address = 1
 burst_per_address = 2
 [members]
 file = "$work/members.tsv"
+[organisation]
+file_servers = [".campus.example"]
 TOML
 start_service rate "$work/rate.toml"
 codes=""
@@ -382,6 +410,13 @@ check "three requests at once: 200 200 429 with Retry-After ($codes)" \
     test "$codes" = "200 200 429 " -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
 
 echo "== A bad configuration is named"
+cp "$work/bind-password" "$work/bind-password.shared"
+chmod 644 "$work/bind-password.shared"
+sed "s|$work/bind-password\"|$work/bind-password.shared\"|" "$work/directory.toml" >"$work/shared.toml"
+"$binary" --config "$work/shared.toml" --check-config 2>"$work/shared.err"
+code=$?
+check "--check-config: status 2 for a bind password others may read, its mode named" \
+    test "$code" = 2 -a "$(grep -c 'bind-password.shared.*mode 0644' "$work/shared.err")" = 1
 printf '[members]\nfile = "%s"\n[limits]\nidle_timeout = "soon"\n' "$work/members.tsv" \
     >"$work/bad.toml"
 "$binary" --config "$work/bad.toml" --check-config 2>"$work/bad.err"
