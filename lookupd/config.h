@@ -42,7 +42,10 @@ struct DirectoryConfig {
     bool allowPlainBind = false;  // a bind password to ldap:// without StartTLS
     std::string bindPasswordFile;
     std::string baseDn;
-    std::string filter = "(&(objectCategory=person)(sAMAccountName=%s))";
+    // Active Directory's people, disabled accounts left out.
+    std::string filter =
+        "(&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)"
+        "(!(userAccountControl:1.2.840.113556.1.4.803:=2)))";
     std::string attribute = "homeDirectory";
     std::chrono::milliseconds timeout{3000};
     std::string caFile = "/etc/ssl/certs/ca-certificates.crt";

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -66,10 +68,6 @@ std::optional<std::string_view> FramingProblem(MHD_Connection* connection) {
     return AmbiguousFraming(headers);
 }
 
-void LogLibraryMessage(void* /*unused*/, const char* format, va_list arguments) {
-    static_cast<void>(std::fputs("libmicrohttpd: ", stderr));
-    std::vfprintf(stderr, format, arguments);  // NOLINT(cert-err33-c)
-}
 
 // libmicrohttpd's own caps sit well above ours: over them it closes a connection as soon as it
 // has accepted it, without a word, where ours answer 503. Ours count connections between their
@@ -85,6 +83,24 @@ void Pause(std::chrono::milliseconds duration) {
 }
 
 }  // namespace
+
+// The library's messages go to standard error; those it gives while starting are kept, to say
+// why a start failed.
+void HttpServer::LogLibraryMessage(void* self, const char* format, va_list arguments) {
+    std::array<char, 512> text{};
+    // NOLINTNEXTLINE(cert-err33-c): a message cut short is still worth logging
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    std::string message(text.data());
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+        message.pop_back();
+    }
+    static_cast<void>(std::fprintf(stderr, "libmicrohttpd: %s\n", message.c_str()));
+    auto& server = *static_cast<HttpServer*>(self);
+    const std::lock_guard lock(server.messageMutex_);
+    if (server.starting_) {
+        server.startMessages_ += (server.startMessages_.empty() ? "" : "; ") + message;
+    }
+}
 
 // One TCP connection, from its acceptance to its close.
 struct HttpServer::Connection {
@@ -200,7 +216,8 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler, An
     }
     // The logger comes first, so that the library's messages about later options reach it.
     std::vector<MHD_OptionItem> items = {
-        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LogLibraryMessage), nullptr},
+        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&HttpServer::LogLibraryMessage),
+         this},
         options.listenSocket >= 0
             ? MHD_OptionItem{MHD_OPTION_LISTEN_SOCKET, options.listenSocket, nullptr}
             : MHD_OptionItem{MHD_OPTION_SOCK_ADDR, 0, address->ai_addr},
@@ -228,10 +245,12 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler, An
 
     daemon_.reset(MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpServer::Access, this,
                                    MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END));
+    const std::lock_guard lock(messageMutex_);
+    starting_ = false;
     if (!daemon_) {
-        throw std::runtime_error("cannot listen on " + options.host + ":" + port +
-                                 (tls ? " with the TLS certificate and key given" : "") +
-                                 " (address in use, not this machine's, or a bad certificate)");
+        throw std::runtime_error("cannot listen on " + options.host + ":" + port + ": " +
+                                 (startMessages_.empty() ? "libmicrohttpd did not start"
+                                                         : startMessages_));
     }
 }
 

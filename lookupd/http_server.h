@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <cstdarg>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "lookupd/connection_counts.h"
@@ -87,6 +89,7 @@ class HttpServer {
                           MHD_RequestTerminationCode code);
     static void Notify(void* self, MHD_Connection* connection, void** socketContext,
                        MHD_ConnectionNotificationCode code);
+    static void LogLibraryMessage(void* self, const char* format, va_list arguments);
 
     void Opened(MHD_Connection* connection, void** socketContext);
     void Closed(void** socketContext);
@@ -103,6 +106,9 @@ class HttpServer {
     HttpServerOptions options_;
     std::atomic<bool> stopping_{false};
     int quiescedSocket_ = -1;  // closed once the daemon has stopped
+    std::mutex messageMutex_;
+    bool starting_ = true;
+    std::string startMessages_;
 
     ConnectionCounts counts_;
     std::atomic<std::uint64_t> refusedOverAddressCap_{0};

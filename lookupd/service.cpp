@@ -295,6 +295,9 @@ void Service::Reload() {
     if (!config_.listen.tlsCertificate.empty()) {
         RenewTls();
     }
+    log_.Line(
+        "read only at start (a restart changes them): the configuration file, the bind "
+        "password and the listen address");
 }
 
 // A new server with the new certificate on the same listening socket, then the old one stops
@@ -306,8 +309,8 @@ void Service::RenewTls() {
         fresh = StartLookupServer(socket);
     } catch (const std::exception& error) {
         close(socket);
-        log_.Line(std::string("warning: the TLS certificate and key were not read again, the "
-                              "old ones stay in use: ") +
+        log_.Line(std::string("warning: the TLS certificate and key were not renewed, the old "
+                              "ones stay in use: ") +
                   error.what());
         return;
     }

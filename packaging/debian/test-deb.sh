@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds brisvane-lookupd's Debian package (preset service, CPack) and tests it on this machine,
 # as root: dpkg -i; the installed program checks the installed configuration; systemd's
-# verifier checks the installed unit (systemd need not run: nothing is started); dpkg --purge
-# leaves no file behind. The purge runs whatever failed before it.
+# verifier checks the installed unit and scores its hardening (systemd need not run: nothing is
+# started); the members file is the service group's alone; dpkg --purge leaves no file, group or
+# owner override behind. The purge runs whatever failed before it.
 #
 #   packaging/debian/test-deb.sh [DEB]   DEB: test this package instead of building one
 set -euo pipefail
@@ -42,6 +43,8 @@ snapshot() {
     find /etc /usr/sbin /usr/share/doc /lib/systemd/system /var/lib/systemd /var/lib/dpkg/info \
         -xdev \( -path '*brisvane*' -o -path '/etc/systemd/*' -o -path '/var/lib/systemd/*' \) \
         2>/dev/null | sort
+    getent group brisvane-lookupd || true
+    dpkg-statoverride --list '*brisvane*' || true
 }
 snapshot >"$work/before"
 
@@ -95,3 +98,17 @@ if grep -q . "$work/verify.log"; then
     fail "systemd-analyze verify $unit has remarks"
 fi
 pass "systemd-analyze verify $unit"
+
+# The unit's hardening, scored offline as "systemd-analyze security" scores a running one:
+# 2.0 or less ("OK") passes.
+SYSTEMD_LOG_COLOR=0 systemd-analyze security --offline=true --threshold=20 "$unit" \
+    >"$work/security.log" 2>&1 ||
+    { tail -n 5 "$work/security.log"; fail "systemd-analyze security: exposure above 2.0"; }
+pass "systemd-analyze security: $(grep -o 'exposure level for .*' "$work/security.log")"
+
+# Who exists and where their shares are is for the service's group alone.
+getent group brisvane-lookupd >/dev/null || fail "the package did not create brisvane-lookupd"
+members_mode="$(stat -c '%U:%G %a' /etc/brisvane/members.tsv)"
+[ "$members_mode" = "root:brisvane-lookupd 640" ] ||
+    fail "/etc/brisvane/members.tsv is $members_mode, not root:brisvane-lookupd 640"
+pass "/etc/brisvane/members.tsv is root:brisvane-lookupd 640"

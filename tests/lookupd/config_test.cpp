@@ -116,7 +116,9 @@ TEST(ConfigTest, DefaultsAreActiveDirectorysAndEveryLimitIsOn) {
     EXPECT_EQ(config.listen.address, "127.0.0.1:8443");
     EXPECT_EQ(config.listen.path, "/cs/servers/serversearch.asp");
     EXPECT_TRUE(config.listen.tlsCertificate.empty());
-    EXPECT_EQ(config.directory->filter, "(&(objectCategory=person)(sAMAccountName=%s))");
+    EXPECT_EQ(config.directory->filter,
+              "(&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)"
+              "(!(userAccountControl:1.2.840.113556.1.4.803:=2)))");
     EXPECT_EQ(config.directory->attribute, "homeDirectory");
     EXPECT_EQ(config.directory->timeout, 3s);
     EXPECT_GT(config.limits.connections, 0U);
@@ -239,7 +241,7 @@ TEST(ConfigTest, TheExampleFileIsValid) {
     const Config config = ParseConfig(text, "lookupd.toml");
     ASSERT_TRUE(config.directory);
     EXPECT_EQ(config.directory->urls.size(), 2U);
-    EXPECT_EQ(config.listen.tlsKey, "${CREDENTIALS_DIRECTORY}/tls-key");
+    EXPECT_EQ(config.listen.tlsKey, "/etc/brisvane/lookupd.key");
 }
 
 TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
