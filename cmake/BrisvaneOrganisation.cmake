@@ -120,14 +120,51 @@ brisvane_add_organisation(brisvane_organisation)
 # for each, and scripts/release.sh refuses them unless told otherwise. The demo's and the tests'
 # organisations are not the product and are not warned about.
 #
-# Short names: a server without a dot, a domain of one label (".campus") or anything in
-# ".local". Windows asks the member's network for such a name (LLMNR, NetBIOS, mDNS), and any
-# machine there can answer to it and receive the log-on.
+# Short names, which others can answer to: a server without a dot, a name in a one-label domain
+# (".campus", "files1.campus": a top-level domain that the public suffix list does not know, so no
+# public DNS answers for it) or in ".local". Windows asks the member's network for such a name
+# (LLMNR, NetBIOS, mDNS), and any machine there can answer to it and receive the log-on. And
+# public suffixes (".co.uk", ".github.io"): anyone can register a domain under one and name a
+# server there. The public suffix list is Debian's (publicsuffix); IPv4 addresses pass.
+set(public_suffix_list "/usr/share/publicsuffix/public_suffix_list.dat")
+set(public_suffix_rules "")
+if(NOT BRISVANE_FILE_SERVERS STREQUAL "")
+    if(EXISTS "${public_suffix_list}")
+        # Rules, exceptions ("!") and wildcards ("*."); comments start with "//".
+        file(STRINGS "${public_suffix_list}" public_suffix_rules REGEX "^[^/]")
+    else()
+        message(WARNING "No public suffix list at ${public_suffix_list} (Debian package "
+                        "publicsuffix): BRISVANE_FILE_SERVERS is checked for names without a dot "
+                        "and in .local only.")
+    endif()
+endif()
 set(BRISVANE_SHORT_FILE_SERVERS "")
 foreach(server IN LISTS BRISVANE_FILE_SERVERS)
+    if(server MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$")
+        continue()  # an IPv4 address
+    endif()
     string(TOLOWER "${server}" name)
     string(REGEX REPLACE "^\\." "" name "${name}")
+    set(short FALSE)
     if(NOT name MATCHES "\\." OR name MATCHES "\\.local$")
+        set(short TRUE)
+    elseif(NOT public_suffix_rules STREQUAL "")
+        # The top-level domain is known when some rule ends in it. The name is a public suffix
+        # when a rule names it, or a wildcard rule its parent, and no exception rule names it.
+        string(REGEX REPLACE "^.*\\." "" top_level "${name}")
+        string(REGEX REPLACE "^[^.]*\\." "" parent "${name}")
+        set(top_level_rules "${public_suffix_rules}")
+        list(FILTER top_level_rules INCLUDE REGEX "(^|\\.)${top_level}$")
+        list(LENGTH top_level_rules known_top_level)
+        list(FIND public_suffix_rules "${name}" exact)
+        list(FIND public_suffix_rules "*.${parent}" wildcard)
+        list(FIND public_suffix_rules "!${name}" exception)
+        if(known_top_level EQUAL 0 OR
+           ((exact GREATER -1 OR wildcard GREATER -1) AND exception EQUAL -1))
+            set(short TRUE)
+        endif()
+    endif()
+    if(short)
         list(APPEND BRISVANE_SHORT_FILE_SERVERS "${server}")
     endif()
 endforeach()
@@ -142,7 +179,9 @@ if(BRISVANE_FILE_SERVERS STREQUAL "")
 endif()
 if(NOT BRISVANE_SHORT_FILE_SERVERS STREQUAL "")
     list(JOIN BRISVANE_SHORT_FILE_SERVERS " " short_names)
-    message(WARNING "BRISVANE_FILE_SERVERS has short names (${short_names}): any machine on the "
-                    "member's network can answer to them (LLMNR, NetBIOS, mDNS) and receive the "
-                    "member's log-on. Give the servers' fully qualified names.")
+    message(WARNING "BRISVANE_FILE_SERVERS has names that others can answer to (${short_names}): "
+                    "any machine on the member's network answers to a name without a dot, in a "
+                    "one-label domain or in .local (LLMNR, NetBIOS, mDNS), and anyone can register "
+                    "a domain under a public suffix; either receives the member's log-on. Give "
+                    "the servers' fully qualified names in the organisation's own domain.")
 endif()

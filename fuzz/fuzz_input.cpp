@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "mount/shown_text.h"
+
 namespace brisvane::fuzzing {
 
 namespace {
@@ -103,19 +105,19 @@ std::int32_t ParseInt32(TextView text) {
 }
 
 bool HoldsHiddenCharacter(TextView text) {
-    constexpr TextView kFormatCharacters =
-        u"\u061C\u200B\u200C\u200D\u200E\u200F\u2028\u2029\u202A\u202B\u202C\u202D\u202E"
-        u"\u2060\u2066\u2067\u2068\u2069\uFEFF";
     const auto isHigh = [](char16_t c) { return c >= 0xD800 && c < 0xDC00; };
     const auto isLow = [](char16_t c) { return c >= 0xDC00 && c < 0xE000; };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
             ++i;
+            if (IsInvisibleCharacter(0x10000 + ((c - 0xD800U) << 10U) + (text[i] - 0xDC00U))) {
+                return true;
+            }
             continue;
         }
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0) || kFormatCharacters.find(c) != TextView::npos ||
-            isHigh(c) || isLow(c)) {
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029 || isHigh(c) ||
+            isLow(c) || IsInvisibleCharacter(c)) {
             return true;
         }
     }

@@ -29,8 +29,9 @@ std::vector<Text> SplitFields(TextView text, std::size_t count);
 std::int32_t ParseInt32(TextView text);
 
 // True when `text` holds a character that must never reach the member's eyes raw: a C0 or C1
-// control or DEL, a line or paragraph separator, a bidirectional control, a zero-width
-// character, or a surrogate without its pair. A plain second reading of what ShownText escapes.
+// control or DEL, a line or paragraph separator, an invisible character (the Unicode table of
+// IsInvisibleCharacter: bidirectional controls, zero-width characters, tags...), or a surrogate
+// without its pair. A plain second reading of what ShownText escapes.
 bool HoldsHiddenCharacter(TextView text);
 
 // The text with everything outside printable ASCII escaped, cut after `limit` code units.

@@ -3,7 +3,7 @@
 // the client: a page with a locator must give the client exactly the stored share path (its "/"
 // read as "\"), one the client would map; a page without one must give the client nothing. The
 // username decoded from the body must reach the filter escaped, so that unescaping gives it back
-// whole.
+// whole. Its log line shows every character that would hide or break a line escaped.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "lookupd/form.h"
 #include "lookupd/ldap_filter.h"
 #include "lookupd/lookup_handler.h"
+#include "lookupd/request_log.h"
 #include "lookupd/utf8.h"
 #include "mount/file_server_guard.h"
 #include "mount/share_locator.h"
@@ -94,6 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     Check(answered.has_value(), "a request to a source in memory is not answered at once");
     const lookupd::HttpResponse& response = *answered;
+    // Its log line, name included, shows nothing raw that would hide or break a line.
+    const std::string logLine = lookupd::FormatRequestLine(response, {}, "127.0.0.1", true);
+    const std::optional<Text> shownLine = lookupd::Utf8ToText(logLine);
+    Check(shownLine && !HoldsHiddenCharacter(*shownLine),
+          [&] { return "the log line is not escaped: " + Printable(WidenAscii(logLine)); });
     if (response.status != 200) {
         Check(response.body.find("smb://") == std::string::npos, "a refusal holds a locator");
         return 0;

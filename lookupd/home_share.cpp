@@ -92,7 +92,7 @@ std::string_view DescribeRefusal(ShareValueRefusal refusal) {
         case ShareValueRefusal::kWebServer:
             return "the server part holds \"@\" (a web server)";
         case ShareValueRefusal::kDotStep:
-            return R"(a step of the path is "." or "..")";
+            return R"(a step of the path is made of dots and spaces alone (".", "..", ".. "))";
         case ShareValueRefusal::kNotAFileServer:
             return "the server is not on the file-server list";
     }

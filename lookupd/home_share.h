@@ -33,7 +33,7 @@ enum class ShareValueRefusal {
     kCannotCarry,     // holds "<", a line break or another control character
     kDevicePath,      // a device path of the client's own computer (\\?\..., \\.\...)
     kWebServer,       // the server part holds "@"
-    kDotStep,         // a step of the path is "." or ".."
+    kDotStep,         // a step of the path is made of dots and spaces alone (".", "..", ".. ")
     kNotAFileServer,  // the server is not on the file-server list
 };
 

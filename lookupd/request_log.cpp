@@ -2,27 +2,62 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+
+#include "lookupd/utf8.h"
+#include "mount/shown_text.h"
 
 namespace brisvane::lookupd {
 
+namespace {
+
+constexpr std::string_view kHexDigits = "0123456789abcdef";
+
+// Appends `text` escaped as the log writes it; in a quoted value, '"' and '\\' too.
+void AppendEscaped(std::string& out, std::string_view text, bool quotedValue) {
+    while (!text.empty()) {
+        const char first = text.front();
+        if (quotedValue && (first == '"' || first == '\\')) {
+            out += '\\';
+            out += first;
+            text.remove_prefix(1);
+            continue;
+        }
+        const Utf8Character character = FirstCharacter(text);
+        if (!character.codePoint) {
+            const auto byte = static_cast<unsigned char>(first);
+            out += "\\x";
+            out += kHexDigits[byte >> 4U];
+            out += kHexDigits[byte & 0xFU];
+        } else if (ActsOnTheDisplay(*character.codePoint)) {
+            std::array<char, 8> digits{};
+            const auto written =
+                std::to_chars(digits.data(), digits.data() + digits.size(),
+                              static_cast<std::uint32_t>(*character.codePoint), 16);
+            out += "\\u{";
+            out.append(digits.data(), written.ptr);
+            out += '}';
+        } else {
+            out += text.substr(0, character.length);
+        }
+        text.remove_prefix(character.length);
+    }
+}
+
+}  // namespace
+
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20U || byte == 0x7FU) {
-            static constexpr std::string_view kHex = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[byte >> 4U];
-            out += kHex[byte & 0xFU];
-        } else {
-            out += c;
-        }
-    }
+    AppendEscaped(out, text, true);
     return out + "\"";
+}
+
+std::string EscapedLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    AppendEscaped(out, line, false);
+    return out;
 }
 
 std::string FormatRequestLine(const HttpResponse& response, std::chrono::nanoseconds elapsed,
@@ -45,9 +80,10 @@ std::string FormatRequestLine(const HttpResponse& response, std::chrono::nanosec
 }
 
 void Log::Line(std::string_view line) {
+    const std::string escaped = EscapedLine(line);
     const std::lock_guard lock(mutex_);
     // Nothing useful is left to do when standard output fails.
-    static_cast<void>(std::fwrite(line.data(), 1, line.size(), stdout));
+    static_cast<void>(std::fwrite(escaped.data(), 1, escaped.size(), stdout));
     static_cast<void>(std::fputc('\n', stdout));
     static_cast<void>(std::fflush(stdout));
 }

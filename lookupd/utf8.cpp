@@ -25,51 +25,56 @@ void AppendUtf16(Text& out, char32_t codePoint) {
 
 }  // namespace
 
+Utf8Character FirstCharacter(std::string_view bytes) {
+    const auto lead = static_cast<unsigned char>(bytes.front());
+    std::size_t length = 0;
+    char32_t codePoint = 0;
+    char32_t smallest = 0;  // the least value this length may carry: shorter is overlong
+    if (lead < 0x80U) {
+        return {lead, 1};
+    }
+    if ((lead & 0xE0U) == 0xC0U) {
+        length = 2;
+        codePoint = lead & 0x1FU;
+        smallest = 0x80;
+    } else if ((lead & 0xF0U) == 0xE0U) {
+        length = 3;
+        codePoint = lead & 0x0FU;
+        smallest = 0x800;
+    } else if ((lead & 0xF8U) == 0xF0U) {
+        length = 4;
+        codePoint = lead & 0x07U;
+        smallest = 0x10000;
+    } else {
+        return {};
+    }
+    if (bytes.size() < length) {
+        return {};
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[k]);
+        if (!IsContinuation(next)) {
+            return {};
+        }
+        codePoint = (codePoint << 6U) | (next & 0x3FU);
+    }
+    if (codePoint < smallest || codePoint > kMaxCodePoint ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return {};
+    }
+    return {codePoint, length};
+}
+
 std::optional<Text> Utf8ToText(std::string_view bytes) {
     Text out;
     out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        char32_t codePoint = 0;
-        char32_t smallest = 0;  // the least value this length may carry: shorter is overlong
-        if (lead < 0x80U) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        if ((lead & 0xE0U) == 0xC0U) {
-            length = 2;
-            codePoint = lead & 0x1FU;
-            smallest = 0x80;
-        } else if ((lead & 0xF0U) == 0xE0U) {
-            length = 3;
-            codePoint = lead & 0x0FU;
-            smallest = 0x800;
-        } else if ((lead & 0xF8U) == 0xF0U) {
-            length = 4;
-            codePoint = lead & 0x07U;
-            smallest = 0x10000;
-        } else {
+    while (!bytes.empty()) {
+        const Utf8Character character = FirstCharacter(bytes);
+        if (!character.codePoint) {
             return std::nullopt;
         }
-        if (bytes.size() - i < length) {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if (!IsContinuation(next)) {
-                return std::nullopt;
-            }
-            codePoint = (codePoint << 6U) | (next & 0x3FU);
-        }
-        if (codePoint < smallest || codePoint > kMaxCodePoint ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            return std::nullopt;
-        }
-        AppendUtf16(out, codePoint);
-        i += length;
+        AppendUtf16(out, *character.codePoint);
+        bytes.remove_prefix(character.length);
     }
     return out;
 }

@@ -28,12 +28,17 @@ bool IsDevicePath(TextView server) {
     return server == u"?" || server == u".";
 }
 
+// A step of dots and spaces alone, with at least one dot. Windows drops a step's trailing dots
+// and spaces, so ".. " is read as ".." and climbs; no such step names a folder of a share.
+bool IsDotStep(TextView step) {
+    return step.find(u'.') != TextView::npos && step.find_first_not_of(u". ") == TextView::npos;
+}
+
 bool HoldsDotStep(TextView sharePath) {
     TextView rest = sharePath.substr(std::min(kUncPrefixLength, sharePath.size()));
     for (;;) {
         const std::size_t end = rest.find(u'\\');
-        const TextView step = rest.substr(0, end);
-        if (step == u"." || step == u"..") {
+        if (IsDotStep(rest.substr(0, end))) {
             return true;
         }
         if (end == TextView::npos) {

@@ -19,7 +19,8 @@ enum class ShareRefusal {
     kControlCharacter,  // some code unit of the path is U+0000 to U+001F or U+007F
     kDevicePath,        // the server part is "?" or "." (\\?\..., \\.\...): a local device
     kWebServer,         // the server part holds "@" (host@SSL, host@port: WebDAV over HTTP)
-    kDotStep,           // a step of the path, the server included, is "." or ".."
+    kDotStep,           // a step of the path, the server included, is made of dots and spaces
+                        // alone: ".", "..", ".. ", ". .", "..."
     kNotAFileServer,    // the list is set, and the server is not a plain name or not on it
 };
 

@@ -13,20 +13,6 @@ constexpr bool IsLowSurrogate(char32_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-// A character (or a surrogate standing alone) that would act on the display instead of showing.
-constexpr bool ActsOnTheDisplay(char32_t c) {
-    return c <= 0x1F ||                     // C0 controls
-           (c >= 0x7F && c <= 0x9F) ||      // DEL and the C1 controls
-           c == 0x061C ||                   // Arabic letter mark
-           (c >= 0x200B && c <= 0x200F) ||  // zero width space, non-joiner, joiner; LRM, RLM
-           (c >= 0x2028 && c <= 0x202E) ||  // line and paragraph separators; embeddings
-           c == 0x2060 ||                   // word joiner
-           (c >= 0x2066 && c <= 0x2069) ||  // isolates
-           c == 0xFEFF ||                   // zero width no-break space
-           (c >= 0xD800 && c <= 0xDFFF) ||  // a surrogate without its pair
-           c > 0x10FFFF;                    // no character at all (a 32-bit wchar_t only)
-}
-
 // "<U+", the value in upper-case hexadecimal with at least four digits, ">".
 template <typename Char>
 void AppendEscape(std::basic_string<Char>& out, char32_t value) {
@@ -54,16 +40,18 @@ std::basic_string<Char> Shown(std::basic_string_view<Char> text) {
     std::size_t cut = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto unit = static_cast<char32_t>(text[i]);
+        auto character = static_cast<char32_t>(text[i]);
         std::size_t length = 1;
         if constexpr (sizeof(Char) == 2) {
-            if (IsHighSurrogate(unit) && i + 1 < text.size() &&
+            if (IsHighSurrogate(character) && i + 1 < text.size() &&
                 IsLowSurrogate(static_cast<char32_t>(text[i + 1]))) {
+                character = 0x10000 + ((character - 0xD800) << 10U) +
+                            (static_cast<char32_t>(text[i + 1]) - 0xDC00);
                 length = 2;
             }
         }
-        if (length == 1 && ActsOnTheDisplay(unit)) {
-            AppendEscape(shown, unit);
+        if (ActsOnTheDisplay(character)) {
+            AppendEscape(shown, character);
         } else {
             shown.append(text.substr(i, length));
         }
@@ -80,6 +68,14 @@ std::basic_string<Char> Shown(std::basic_string_view<Char> text) {
 }
 
 }  // namespace
+
+bool ActsOnTheDisplay(char32_t codePoint) {
+    return codePoint <= 0x1F ||                           // C0 controls
+           (codePoint >= 0x7F && codePoint <= 0x9F) ||    // DEL and the C1 controls
+           codePoint == 0x2028 || codePoint == 0x2029 ||  // line and paragraph separators
+           (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF ||
+           IsInvisibleCharacter(codePoint);
+}
 
 Text ShownText(TextView text) {
     return Shown(text);

@@ -27,8 +27,10 @@
 # let someone else send the member's password to a server of their own, and one without the
 # organisation's own BRISVANE_UPGRADE_CODE. Each risk can be taken on purpose:
 #   --allow-any-file-server     no BRISVANE_FILE_SERVERS: the page may name any server
-#   --allow-short-server-names  servers without a dot, in a one-label domain or in .local
+#   --allow-short-server-names  servers without a dot, in a one-label domain or in .local, and
+#                               public suffixes (.co.uk), as the public suffix list has them
 #   --allow-http-lookup         a BRISVANE_LOOKUP_URL that is http://, not https://
+set +o xtrace  # which `bash -x` or an exported SHELLOPTS turns on: it would print the password
 set -euo pipefail
 set +o allexport  # which an exported SHELLOPTS could turn on: no variable below is exported
 
@@ -70,7 +72,7 @@ if [ -n "$pfx" ] && [ ! -r "$pfx" ]; then
     exit 1
 fi
 
-ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode \
+ensure_packages cmake ninja-build mingw-w64 wixl msitools osslsigncode publicsuffix \
     build-essential pkg-config dpkg-dev libmicrohttpd-dev libldap-dev libtomlplusplus-dev \
     libcli11-dev
 
@@ -110,9 +112,11 @@ if [ -z "${setting[FILE_SERVERS]}" ] && [ -z "$allow_any_file_server" ]; then
         "any server; list the organisation's file servers (or pass --allow-any-file-server)"
 fi
 if [ -n "${setting[SHORT_FILE_SERVERS]}" ] && [ -z "$allow_short_server_names" ]; then
-    refuse "BRISVANE_FILE_SERVERS has short names that any machine on the member's network" \
-        "can answer to (LLMNR, NetBIOS, mDNS): ${setting[SHORT_FILE_SERVERS]//;/ }; give fully" \
-        "qualified names (or pass --allow-short-server-names)"
+    refuse "BRISVANE_FILE_SERVERS has names that others can answer to:" \
+        "${setting[SHORT_FILE_SERVERS]//;/ }; any machine on the member's network answers to a" \
+        "name without a dot, in a one-label domain or in .local (LLMNR, NetBIOS, mDNS), anyone" \
+        "can register a domain under a public suffix; give fully qualified names in the" \
+        "organisation's own domain (or pass --allow-short-server-names)"
 fi
 if [[ "${setting[LOOKUP_URL]}" != https://* ]] && [ -z "$allow_http_lookup" ]; then
     refuse "BRISVANE_LOOKUP_URL is http://: whoever answers on the member's network can" \

@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2-dev \
-    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth curl
+    clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth curl \
+    python3 unicode-data
 ensure_lookup_service_packages
 
 step() { printf '\n=== %s\n' "$*"; }

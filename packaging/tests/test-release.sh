@@ -96,7 +96,9 @@ check_dist() {
 echo "=== The signing password reaches osslsigncode only, in its password file"
 # release.sh from a copy of what it reads, with stand-ins first on PATH for the tools it runs
 # (the compilers run under cmake, with its environment): each records its environment and
-# command line (packaging/tests/tool_stub.sh). Nothing is built.
+# command line (packaging/tests/tool_stub.sh). Nothing is built. xtrace comes in through
+# SHELLOPTS, as a caller's `set -x` and `export SHELLOPTS` would bring it: release.sh must turn
+# it off before the password is in a variable, or the trace shows it.
 tree="$PWD/$out/stubbed"
 mkdir -p "$tree/scripts/lib" "$tree/packaging/winget" "$tree/window/resources" "$tree/stubs"
 cp scripts/release.sh "$tree/scripts/"
@@ -109,9 +111,13 @@ for tool in dpkg-query sudo apt-get cmake cpack wixl msiinfo osslsigncode; do
 done
 printf '%s' "$password" >"$tree/stubs/expected-password"
 : >"$tree/certificate.p12"
-BRISVANE_SIGN_PASSWORD="$password" PATH="$tree/stubs:$PATH" \
+BRISVANE_SIGN_PASSWORD="$password" PATH="$tree/stubs:$PATH" env SHELLOPTS=xtrace \
     "$tree/scripts/release.sh" --pfx "$tree/certificate.p12" --dist "$tree/dist" \
     >"$tree/release.log" 2>&1 || { cat "$tree/release.log"; fail "release.sh with stand-ins"; }
+# A trace would quote the password's own quote: look for the words before it.
+! grep -qF "${password%%\'*}" "$tree/release.log" ||
+    fail "release.sh printed the signing password"
+grep -q '^+ ' "$tree/release.log" || fail "release.sh did not start with xtrace on"
 calls="$tree/stubs/calls.log"
 for tool in apt-get cmake wixl msiinfo osslsigncode; do
     grep -q "^== $tool " "$calls" || fail "release.sh did not run $tool"
@@ -123,7 +129,7 @@ done
 while read -r file; do
     [ ! -e "$file" ] || fail "the password file $file is left"
 done < <(sed -n 's/^password file \(.*\): mode .*/\1/p' "$calls")
-pass "only osslsigncode got the password, in a file of mode 600 that is gone"
+pass "only osslsigncode got the password, in a file of mode 600 that is gone; no trace shows it"
 
 echo "=== Refusals: a risky setting stops release.sh before it builds or writes anything"
 # release.sh with the arguments after $1 exits with status 2 and one line of refusal, which
@@ -146,14 +152,18 @@ http=-DBRISVANE_LOOKUP_URL=http://lookup.example.edu/cs/servers/serversearch.asp
 no_list=-DBRISVANE_FILE_SERVERS=
 srv1=-DBRISVANE_FILE_SERVERS=srv1
 mdns_and_one_label="-DBRISVANE_FILE_SERVERS=f1.Campus.LOCAL;.campus;.example.edu;192.0.2.10"
+public_suffix="-DBRISVANE_FILE_SERVERS=files1.example.co.uk;.co.uk"
+in_one_label_domain="-DBRISVANE_FILE_SERVERS=files1.example.edu;files1.campus"
 no_code=-UBRISVANE_UPGRADE_CODE
 flags=(--allow-any-file-server --allow-short-server-names --allow-http-lookup)
-short="short names that any machine .*:"
+short="names that others can answer to:"
 new_code='-DBRISVANE_UPGRADE_CODE=[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$'
 #       the line of refusal (grep -E)            release.sh's arguments
 refuses "no BRISVANE_FILE_SERVERS: "             "$https" "$no_list" "$code"
 refuses "$short srv1; "                          "$https" "$srv1;files1.example.edu" "$code"
 refuses "$short f1\.Campus\.LOCAL \.campus; "    "$https" "$mdns_and_one_label" "$code"
+refuses "$short \.co\.uk; "                      "$https" "$public_suffix" "$code"
+refuses "$short files1\.campus; "                "$https" "$in_one_label_domain" "$code"
 refuses "BRISVANE_LOOKUP_URL is http://"         "$http" "$servers" "$code"
 # build/release keeps the http:// address of the case before.
 refuses "BRISVANE_LOOKUP_URL is http://"         "$servers" "$code"

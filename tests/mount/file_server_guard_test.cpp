@@ -57,7 +57,6 @@ TEST(FileServerGuardTest, LetsThroughOnlyTheOrganisationsServersAndPlainPaths) {
         {u"\\\\attacker.example\\user1", kNoList, kNone},
         {u"\\\\FILES2\\homes\\bob", kNoList, kNone},
         {u"\\\\10.0.0.7\\admin$", kNoList, kNone},
-        {u"\\\\srv1\\...\\x.y", kNoList, kNone},
         {u"\\\\caf\u00E9\\x", kNoList, kNone},
         // With or without a list: device paths, WebDAV servers, control characters, dot steps.
         {u"\\\\?\\C:\\Users", kNoList, kDevicePath},
@@ -74,6 +73,15 @@ TEST(FileServerGuardTest, LetsThroughOnlyTheOrganisationsServersAndPlainPaths) {
         {u"\\\\srv1\\homes\\..\\admin$", kNoList, kDotStep},
         {u"\\\\srv1\\homes\\.\\user1", kCampus, kDotStep},
         {u"\\\\srv1\\user1\\..", kNoList, kDotStep},
+        // Steps of dots and spaces alone: Windows drops a step's trailing dots and spaces, so
+        // ".. " climbs as ".." does.
+        {u"\\\\srv1\\homes\\.. \\admin$", kCampus, kDotStep},
+        {u"\\\\srv1\\homes\\. .\\x", kNoList, kDotStep},
+        {u"\\\\srv1\\...\\x.y", kNoList, kDotStep},
+        {u"\\\\srv1\\user1\\ ..", kNoList, kDotStep},
+        {u"\\\\.. \\x", kNoList, kDotStep},
+        {u"\\\\srv1\\.x\\x.\\..x\\x..\\a b", kCampus, kNone},
+        {u"\\\\srv1\\  \\x", kNoList, kNone},       // spaces alone climb nowhere
         {u"\\\\srv1\\x@y\\user1", kNoList, kNone},  // "@" counts in the server part only
     };
     for (const Case& c : cases) {

@@ -24,7 +24,9 @@ TEST(ShownTextTest, EscapesWhatActsOnTheDisplayAndNothingElse) {
     const char16_t reversedPair[] = {0xDC00, 0xD800, 0};
     const TextView ordinary = u"\\\\srv1\\user1$ caf\u00E9 \u4E2D\u6587 \U0001F600";
     // The neighbours of every escaped range, which show as themselves.
-    const TextView neighbours = u" ~\u00A0\u061B\u061D\u200A\u2027\u202F\u2061\u2065\u206A\uFEFE";
+    const TextView neighbours =
+        u" ~\u00A0\u00AC\u00AE\u034E\u0350\u061B\u061D\u115E\u1161\u200A\u2027\u202F\u205F"
+        u"\u3163\u3165\uFEFE\uFFFC\U0001D172\U0001D17B\U000E1000";
     const Case cases[] = {
         {ordinary, ordinary},
         {neighbours, neighbours},
@@ -36,6 +38,13 @@ TEST(ShownTextTest, EscapesWhatActsOnTheDisplayAndNothingElse) {
         {u"\u061C\u200E\u200F\u202A\u202D\u2066\u2069",
          u"<U+061C><U+200E><U+200F><U+202A><U+202D><U+2066><U+2069>"},
         {u"\u200B\u200C\u200D\u2060\uFEFF", u"<U+200B><U+200C><U+200D><U+2060><U+FEFF>"},
+        // Every default-ignorable and format character, those beyond U+FFFF included.
+        {u"\u00AD\u034F\u115F\u180E\u2061\u2064\u2065\u206A\u206F",
+         u"<U+00AD><U+034F><U+115F><U+180E><U+2061><U+2064><U+2065><U+206A><U+206F>"},
+        {u"\u3164\uFE00\uFE0F\uFFA0\uFFF9\uFFFB\u0600\u070F",
+         u"<U+3164><U+FE00><U+FE0F><U+FFA0><U+FFF9><U+FFFB><U+0600><U+070F>"},
+        {u"a\U000E0001\U000E0020\U000E007F\U0001D173\U0001D17Ab",
+         u"a<U+E0001><U+E0020><U+E007F><U+1D173><U+1D17A>b"},
         {loneHigh, u"a<U+D800>b"},
         {reversedPair, u"<U+DC00><U+D800>"},
     };
@@ -59,6 +68,8 @@ TEST(ShownTextTest, CutsAt260CharactersAfterEscapingNeverInsideAnEscapeOrAPair) 
         {Text(255, u'a') + u"\u202E", Text(255, u'a') + u"\u2026"},
         {Text(258, u'a') + u"\U0001F600", Text(258, u'a') + u"\U0001F600"},
         {Text(259, u'a') + u"\U0001F600", Text(259, u'a') + u"\u2026"},
+        {Text(251, u'a') + u"\U000E0001", Text(251, u'a') + u"<U+E0001>"},
+        {Text(252, u'a') + u"\U000E0001", Text(252, u'a') + u"\u2026"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ShownText(c.text), c.shown) << c.text.size();
@@ -72,8 +83,8 @@ TEST(ShownTextTest, CutsAt260CharactersAfterEscapingNeverInsideAnEscapeOrAPair) 
 }
 
 TEST(ShownTextTest, ShowsWideTextAlike) {
-    EXPECT_EQ(ShownText(std::wstring_view(L"\\\\srv1\\a\u202Eb\U0001F600")),
-              L"\\\\srv1\\a<U+202E>b\U0001F600");
+    EXPECT_EQ(ShownText(std::wstring_view(L"\\\\srv1\\a\u202Eb\U0001F600\U000E0001")),
+              L"\\\\srv1\\a<U+202E>b\U0001F600<U+E0001>");
     EXPECT_EQ(ShownText(std::wstring(300, L'x')), std::wstring(259, L'x') + L"\u2026");
 }
 
