@@ -68,7 +68,6 @@ std::optional<std::string_view> FramingProblem(MHD_Connection* connection) {
     return AmbiguousFraming(headers);
 }
 
-
 // libmicrohttpd's own caps sit well above ours: over them it closes a connection as soon as it
 // has accepted it, without a word, where ours answer 503. Ours count connections between their
 // answer and their close as idle, while the library counts them until it has seen the close,
@@ -248,9 +247,9 @@ HttpServer::HttpServer(const HttpServerOptions& options, HttpHandler handler, An
     const std::lock_guard lock(messageMutex_);
     starting_ = false;
     if (!daemon_) {
-        throw std::runtime_error("cannot listen on " + options.host + ":" + port + ": " +
-                                 (startMessages_.empty() ? "libmicrohttpd did not start"
-                                                         : startMessages_));
+        throw std::runtime_error(
+            "cannot listen on " + options.host + ":" + port + ": " +
+            (startMessages_.empty() ? "libmicrohttpd did not start" : startMessages_));
     }
 }
 

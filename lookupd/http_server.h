@@ -9,9 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
-#include <cstdarg>
 #include <memory>
 #include <mutex>
 #include <string>
