@@ -86,6 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static const std::vector<std::string> kServers = {"files1.campus.example", ".campus.example"};
     lookupd::LookupSettings settings;
+    settings.path = "/cs/servers/serversearch.asp";
+    settings.retryAfter = std::chrono::seconds(5);
     settings.fileServers = lookupd::FileServerList(kServers);
     OneValueSource source(value);
     const lookupd::HttpRequest request{"POST", settings.path, contentType, body, false};

@@ -17,42 +17,42 @@ class ConfigError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The settings of each section of the file. Their defaults, bounds and meanings are in the
+// settings table (settings_table.cpp); a Config is only ever made by reading a file through it.
+
 struct ListenConfig {
-    std::string address = "127.0.0.1:8443";  // host:port; [::1]:8443 for IPv6
-    std::string path = "/cs/servers/serversearch.asp";
+    std::string address;         // host:port; [::1]:8443 for IPv6
+    std::string path;            // the lookup page's path
     std::string tlsCertificate;  // PEM; with tlsKey, or both empty for plain HTTP
     std::string tlsKey;
-    unsigned workers = 4;  // threads that serve the connections (none waits for the directory)
+    unsigned workers = 0;  // threads that serve the connections (none waits for the directory)
 };
 
 struct LimitsConfig {
-    unsigned connections = 1024;                // open connections, all clients together
-    unsigned connectionsPerAddress = 32;        // per client address; 0: no cap (behind a proxy)
-    std::chrono::seconds idleTimeout{10};       // a connection idle this long is closed
-    std::chrono::seconds requestTimeout{10};    // a request must arrive whole within this
-    unsigned requestsPerSecondPerAddress = 50;  // 0: no rate limit
-    unsigned burstPerAddress = 100;             // requests an address may send at once
-    std::vector<std::string> allowedNetworks;   // CIDR ranges that may ask; empty: every one
+    unsigned connections = 0;            // open connections, all clients together
+    unsigned connectionsPerAddress = 0;  // per client address; 0: no cap
+    std::chrono::seconds idleTimeout{};
+    std::chrono::seconds requestTimeout{};
+    unsigned requestsPerSecondPerAddress = 0;  // 0: no rate limit
+    unsigned burstPerAddress = 0;
+    std::vector<std::string> allowedNetworks;  // CIDR ranges that may ask; empty: every one
 };
 
 struct DirectoryConfig {
     std::vector<std::string> urls;  // ldap:// or ldaps://, tried in order
     bool startTls = false;
-    std::string bindDn;           // empty: anonymous bind
     bool allowPlainBind = false;  // a bind password to ldap:// without StartTLS
+    std::string bindDn;           // empty: anonymous bind
     std::string bindPasswordFile;
     std::string baseDn;
-    // Active Directory's people, disabled accounts left out.
-    std::string filter =
-        "(&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)"
-        "(!(userAccountControl:1.2.840.113556.1.4.803:=2)))";
-    std::string attribute = "homeDirectory";
-    std::chrono::milliseconds timeout{3000};
-    std::string caFile = "/etc/ssl/certs/ca-certificates.crt";
-    std::chrono::seconds retryAfter{5};
-    unsigned connections = 4;             // connections to the directory
-    unsigned searchesPerConnection = 16;  // searches outstanding on each connection at most
-    unsigned queue = 1024;                // lookups waiting for a search slot at most
+    std::string filter;  // %s: the username, escaped
+    std::string attribute;
+    std::chrono::milliseconds timeout{};
+    std::string caFile;
+    std::chrono::seconds retryAfter{};
+    unsigned connections = 0;            // connections to the directory
+    unsigned searchesPerConnection = 0;  // searches outstanding on each connection at most
+    unsigned queue = 0;                  // lookups waiting for a search slot at most
 };
 
 struct MembersConfig {
@@ -61,13 +61,22 @@ struct MembersConfig {
 
 // The short-lived cache of the directory's answers; off unless `ttl` is more than zero.
 struct CacheConfig {
-    std::chrono::milliseconds ttl{0};  // an answer is served from the cache while younger
-    unsigned maxEntries = 100'000;     // answers held at most (one per username asked)
-    unsigned maxMegabytes = 64;        // their usernames and values, in MiB, at most
+    std::chrono::milliseconds ttl{};  // an answer is served from the cache while younger
+    unsigned maxEntries = 0;          // answers held at most (one per username asked)
+    unsigned maxMegabytes = 0;        // their usernames and values, in MiB, at most
+};
+
+struct OrganisationConfig {
+    std::vector<std::string> fileServers;
+    bool allowAnyFileServer = false;  // an empty file-server list serves shares on any server
+};
+
+struct LogConfig {
+    bool usernames = false;
 };
 
 struct ObserveConfig {
-    std::string address;  // health and metrics; ":9180" is 127.0.0.1:9180; empty: not served
+    std::string address;  // health and metrics; empty: not served
 };
 
 struct Config {
@@ -76,14 +85,16 @@ struct Config {
     std::optional<DirectoryConfig> directory;  // exactly one of directory and members
     std::optional<MembersConfig> members;
     CacheConfig cache;  // only with directory
-    std::vector<std::string> fileServers;
-    bool allowAnyFileServer = false;  // an empty file-server list serves shares on any server
-    bool logUsernames = false;
+    OrganisationConfig organisation;
+    LogConfig log;
     ObserveConfig observe;
 };
 
 // "3s", "500ms": a whole number and a unit; nothing when the text is not one.
 std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text);
+
+// A duration as a setting writes it: "60s", or "500ms" when not whole seconds.
+std::string FormatDuration(std::chrono::milliseconds duration);
 
 // A host and a port out of "host:port" or "[v6]:port".
 struct HostPort {

@@ -39,6 +39,11 @@ std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text) {
     return std::chrono::milliseconds(milliseconds);
 }
 
+std::string FormatDuration(std::chrono::milliseconds duration) {
+    return duration.count() % 1000 == 0 ? std::to_string(duration.count() / 1000) + "s"
+                                        : std::to_string(duration.count()) + "ms";
+}
+
 std::optional<HostPort> ParseHostPort(std::string_view text) {
     HostPort result;
     std::string_view portText;

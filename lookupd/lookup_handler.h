@@ -17,9 +17,9 @@ namespace brisvane::lookupd {
 inline constexpr std::size_t kMaxUsernameCharacters = 256;
 
 struct LookupSettings {
-    std::string path = "/cs/servers/serversearch.asp";
+    std::string path;  // the lookup page's
     FileServerList fileServers;
-    std::chrono::seconds retryAfter{5};  // what a 503 asks the client to wait
+    std::chrono::seconds retryAfter{};  // what a 503 asks the client to wait
 };
 
 // Answers `request` through `respond`. Hostile input gets a clear status: 404 for another path, 405

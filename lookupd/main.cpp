@@ -7,6 +7,7 @@
 
 #include "lookupd/config.h"
 #include "lookupd/service.h"
+#include "lookupd/settings_documents.h"
 
 namespace {
 
@@ -34,13 +35,35 @@ int main(int argc, char** argv) try {
     CLI::App app(kDescription, "brisvane-lookupd");
     std::string configPath;
     bool checkOnly = false;
-    app.add_option("--config", configPath, "the configuration file (TOML)")
-        ->required()
-        ->check(CLI::ExistingFile);
+    std::string example;
+    auto* configOption = app.add_option("--config", configPath, "the configuration file (TOML)")
+                             ->check(CLI::ExistingFile);
+    auto* print = app.add_option("--print-config", example,
+                                 "print every setting, commented, with the values of the example "
+                                 "configuration NAME: active-directory or members-file, then exit")
+                      ->type_name("NAME")
+                      ->expected(0, 1)
+                      ->default_str("active-directory");
+    print->excludes(configOption);
     app.add_flag("--check-config", checkOnly,
                  "only check the configuration and the files it names, then exit");
     app.footer(kSignals);
     CLI11_PARSE(app, argc, argv);
+
+    if (*print) {
+        const auto text = CommentedConfiguration(example.empty() ? "active-directory" : example);
+        if (!text) {
+            std::cerr << "brisvane-lookupd: --print-config: no example \"" << example
+                      << "\" (active-directory, members-file)\n";
+            return kExitBadConfig;
+        }
+        std::cout << *text;
+        return 0;
+    }
+    if (!*configOption) {
+        std::cerr << "brisvane-lookupd: --config is required\n" << app.help();
+        return kExitBadConfig;
+    }
 
     const Config config = LoadConfig(configPath);
     if (checkOnly) {

@@ -21,6 +21,7 @@
 #include "lookupd/observe.h"
 #include "lookupd/rate_limiter.h"
 #include "lookupd/request_log.h"
+#include "lookupd/service_options.h"
 
 namespace brisvane::lookupd {
 
@@ -73,61 +74,6 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
             "without start_tls, unencrypted");
     }
     return std::make_unique<LdapDirectory>(*config.directory, std::move(password));
-}
-
-// The health and metrics listener serves monitoring and balancers, a few clients.
-constexpr unsigned kObserveConnections = 64;
-constexpr unsigned kObserveConnectionsPerAddress = 8;
-
-// "60s", or "500ms" when not whole seconds.
-std::string DurationText(std::chrono::milliseconds duration) {
-    return duration.count() % 1000 == 0 ? std::to_string(duration.count() / 1000) + "s"
-                                        : std::to_string(duration.count()) + "ms";
-}
-
-// What the server itself answers 503 to a request whose lookup has not answered in time; the
-// source answers within its own time-out, so this only catches a fault.
-std::chrono::milliseconds AnswerTimeout(const Config& config) {
-    const std::chrono::milliseconds lookup =
-        config.directory ? config.directory->timeout : std::chrono::milliseconds::zero();
-    return lookup + std::chrono::seconds(2);
-}
-
-std::chrono::seconds RetryAfter(const Config& config) {
-    return config.directory ? config.directory->retryAfter : std::chrono::seconds(5);
-}
-
-HttpServerOptions LookupServerOptions(const Config& config, const HostPort& listen) {
-    HttpServerOptions options;
-    options.host = listen.host;
-    options.port = listen.port;
-    if (!config.listen.tlsCertificate.empty()) {
-        options.tlsCertificatePem =
-            ReadSettingFile("[listen] tls_certificate", config.listen.tlsCertificate);
-        options.tlsKeyPem = ReadSettingFile("[listen] tls_key", config.listen.tlsKey);
-    }
-    options.workers = config.listen.workers;
-    options.connections = config.limits.connections;
-    options.connectionsPerAddress = config.limits.connectionsPerAddress;
-    options.idleTimeout = config.limits.idleTimeout;
-    options.requestTimeout = config.limits.requestTimeout;
-    options.answerTimeout = AnswerTimeout(config);
-    options.retryAfter = RetryAfter(config);
-    return options;
-}
-
-HttpServerOptions ObserveServerOptions(const Config& config, const HostPort& address) {
-    HttpServerOptions options;
-    options.host = address.host;
-    options.port = address.port;
-    options.workers = 1;
-    options.connections = kObserveConnections;
-    options.connectionsPerAddress = kObserveConnectionsPerAddress;
-    options.idleTimeout = config.limits.idleTimeout;
-    options.requestTimeout = config.limits.requestTimeout;
-    options.answerTimeout = AnswerTimeout(config);
-    options.retryAfter = RetryAfter(config);
-    return options;
 }
 
 // Waits until `server` has no connection left: each closes after its next answer, or when idle.
@@ -196,15 +142,13 @@ class Service {
 Service::Service(const Config& config)
     : config_(config),
       origin_(MakeSource(config, log_)),
+      settings_(LookupSettingsOf(config)),
       listen_(*ParseHostPort(config.listen.address)) {
     source_ = origin_.get();
     if (config.cache.ttl > std::chrono::milliseconds::zero()) {
         source_ = &cache_.emplace(*origin_, config.cache.ttl, config.cache.maxEntries,
                                   std::size_t{config.cache.maxMegabytes} << 20U);
     }
-    settings_.path = config.listen.path;
-    settings_.fileServers = FileServerList(config.fileServers);
-    settings_.retryAfter = RetryAfter(config);
     allowed_ = *NetworkList::Parse(config.limits.allowedNetworks);
     if (allowed_.Everything()) {
         log_.Line(
@@ -219,7 +163,7 @@ Service::Service(const Config& config)
     log_.Line("listening on " + UrlOf(listen_, server_->Port(), tls) + config.listen.path + " (" +
               (config.directory ? "directory " + Joined(config.directory->urls)
                                 : "members file " + config.members->file) +
-              (cache_ ? ", answers cached for " + DurationText(config.cache.ttl) + ", at most " +
+              (cache_ ? ", answers cached for " + FormatDuration(config.cache.ttl) + ", at most " +
                             std::to_string(config.cache.maxEntries)
                       : "") +
               ")");
@@ -243,11 +187,11 @@ void Service::Lookup(const HttpRequest& request, const RequestContext& context, 
 void Service::Sent(const HttpResponse& response, const RequestContext& context) {
     const auto elapsed = std::chrono::steady_clock::now() - context.started;
     metrics_.Record(response.outcome, elapsed);
-    log_.Line(FormatRequestLine(response, elapsed, context.clientAddress, config_.logUsernames));
+    log_.Line(FormatRequestLine(response, elapsed, context.clientAddress, config_.log.usernames));
 }
 
 std::unique_ptr<HttpServer> Service::StartLookupServer(int listenSocket) {
-    HttpServerOptions options = LookupServerOptions(config_, listen_);
+    HttpServerOptions options = LookupServerOptions(config_);
     options.listenSocket = listenSocket;
     return std::make_unique<HttpServer>(
         options,
@@ -274,7 +218,7 @@ std::string Service::RenderServiceMetrics() {
 void Service::StartObserver() {
     const HostPort address = *ParseHostPort(config_.observe.address);
     observer_ = std::make_unique<HttpServer>(
-        ObserveServerOptions(config_, address),
+        ObserveServerOptions(config_),
         [this](const HttpRequest& request, const RequestContext& /*context*/, Respond respond) {
             // Readiness is the directory's own, never the cache's.
             HandleObserve(

@@ -106,8 +106,8 @@ address = "127.0.0.1:9100"
     EXPECT_EQ(config.cache.ttl, 30s);
     EXPECT_EQ(config.cache.maxEntries, 5000U);
     EXPECT_EQ(config.cache.maxMegabytes, 16U);
-    EXPECT_EQ(config.fileServers.size(), 2U);
-    EXPECT_TRUE(config.logUsernames);
+    EXPECT_EQ(config.organisation.fileServers.size(), 2U);
+    EXPECT_TRUE(config.log.usernames);
     EXPECT_EQ(config.observe.address, "127.0.0.1:9100");
 }
 
@@ -127,8 +127,8 @@ TEST(ConfigTest, DefaultsAreActiveDirectorysAndEveryLimitIsOn) {
     EXPECT_GT(config.limits.requestTimeout, 0s);
     EXPECT_TRUE(config.limits.allowedNetworks.empty());  // every network, with a warning
     EXPECT_FALSE(config.directory->allowPlainBind);
-    EXPECT_FALSE(config.allowAnyFileServer);
-    EXPECT_FALSE(config.logUsernames);
+    EXPECT_FALSE(config.organisation.allowAnyFileServer);
+    EXPECT_FALSE(config.log.usernames);
     EXPECT_EQ(config.cache.ttl, 0s);  // no cache unless asked for
     EXPECT_GT(config.cache.maxEntries, 0U);
     EXPECT_GT(config.cache.maxMegabytes, 0U);
@@ -201,6 +201,10 @@ TEST(ConfigTest, ABadSettingIsNamedWithItsLine) {
         {"[directory]\nurls = [\"ldap://dc1\"]\nbase_dn = \"dc=x\"\nconnections = 0\n",
          "[directory] connections: must be from 1"},
         {"[cache]\nmax_megabytes = 0\n" + directory, "[cache] max_megabytes: must be from 1"},
+        {"[directory]\nurls = [\"ldaps://dc1:3269\"]\nbase_dn = \"dc=x\"\n",
+         "[directory] urls: \"ldaps://dc1:3269\" is the global catalog"},
+        {"[directory]\nurls = [\"ldap://dc1.campus.example:3268/\"]\nbase_dn = \"dc=x\"\n",
+         "is the global catalog"},
         {std::string(kMembers), "[organisation] file_servers: missing"},
     };
     for (const Case& c : cases) {
@@ -232,16 +236,21 @@ TEST(ConfigTest, DurationsAreWholeNumbersWithAUnit) {
     }
 }
 
-// The example shipped beside the service is a valid configuration.
-TEST(ConfigTest, TheExampleFileIsValid) {
-    std::ifstream file(BRISVANE_LOOKUPD_EXAMPLE_CONFIG, std::ios::binary);
-    ASSERT_TRUE(file) << BRISVANE_LOOKUPD_EXAMPLE_CONFIG;
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    const Config config = ParseConfig(text, "lookupd.toml");
-    ASSERT_TRUE(config.directory);
-    EXPECT_EQ(config.directory->urls.size(), 2U);
-    EXPECT_EQ(config.listen.tlsKey, "/etc/brisvane/lookupd.key");
+std::string FileText(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The example shipped beside the service and the package's configuration are valid.
+TEST(ConfigTest, TheShippedConfigurationsAreValid) {
+    const Config example = ParseConfig(FileText(BRISVANE_LOOKUPD_EXAMPLE_CONFIG), "example");
+    ASSERT_TRUE(example.directory);
+    EXPECT_EQ(example.directory->urls.size(), 2U);
+    EXPECT_EQ(example.listen.tlsKey, "/etc/brisvane/lookupd.key");
+    const Config package = ParseConfig(FileText(BRISVANE_LOOKUPD_PACKAGE_CONFIG), "package");
+    ASSERT_TRUE(package.members);
+    EXPECT_EQ(package.listen.address, "127.0.0.1:8080");
 }
 
 TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
@@ -249,7 +258,7 @@ TEST(ConfigTest, TheObserveAddressDefaultsToLoopback) {
         std::string(kMembers) + "[organisation]\nallow_any_file_server = true\n";
     const Config config = ParseConfig(members + "[observe]\naddress = \":9180\"\n", "x.toml");
     EXPECT_EQ(config.observe.address, "127.0.0.1:9180");
-    EXPECT_TRUE(config.allowAnyFileServer);
+    EXPECT_TRUE(config.organisation.allowAnyFileServer);
     EXPECT_TRUE(ParseConfig(members, "x.toml").observe.address.empty());
 }
 
