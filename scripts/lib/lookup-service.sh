@@ -1,15 +1,18 @@
 # shellcheck shell=bash
 # Runs brisvane-lookupd in the background for the demo and the https end-to-end tests; sourced.
-#   lookup_service_start BINARY CONFIG PORT DIR   checks CONFIG, starts the service with its log
+#   lookup_service_start BINARY CONFIG PORT DIR [HOSTS]
+#                                                 checks CONFIG, starts the service with its log
 #                                                 in DIR/service.log and its pid in
 #                                                 DIR/service.pid, waits until it listens on
-#                                                 PORT
+#                                                 PORT; with HOSTS, the service resolves names
+#                                                 with that hosts file in place of /etc/hosts
+#                                                 (in a mount namespace of its own: needs root)
 #   lookup_service_stop DIR                       stops it and waits until it has gone
 # Nothing is written outside DIR. The service's output goes to the log alone, so that whoever
 # started this shell (ctest, say) is not left waiting on a pipe the service holds open.
 
 lookup_service_start() {
-    local binary="$1" config="$2" port="$3" dir="$4"
+    local binary="$1" config="$2" port="$3" dir="$4" hosts="${5:-}" launcher=()
     if [ ! -x "$binary" ]; then
         echo "lookup-service.sh: no $binary: build it with" \
             "'cmake --preset service && cmake --build --preset service'" >&2
@@ -21,7 +24,12 @@ lookup_service_start() {
         echo "lookup-service.sh: the service refuses $config" >&2
         return 1
     fi
-    "$binary" --config "$config" </dev/null >"$dir/service.log" 2>&1 &
+    if [ -n "$hosts" ]; then
+        # unshare and sh exec the service: the pid stays the service's.
+        launcher=(unshare --mount --propagation private
+            sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts")
+    fi
+    "${launcher[@]}" "$binary" --config "$config" </dev/null >"$dir/service.log" 2>&1 &
     local pid=$!
     echo "$pid" >"$dir/service.pid"
     local _
