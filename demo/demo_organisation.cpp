@@ -7,6 +7,10 @@
 //   brisvane-demo-organisation.exe <folder shown as the home share> <members file to write>
 // Prints "Ready" and the members once both are in place, then a line for every connection
 // request, until it is ended.
+// On real parts (scripts/run.sh --active-directory) the members are the test Active Directory
+// domain's and the file server is its Samba: the provider asks it in its SMB mode, through the
+// SMB bridge at 127.0.0.1:PORT, and prints "Ready".
+//   brisvane-demo-organisation.exe --smb-bridge 127.0.0.1:PORT
 #include <windows.h>
 
 #include <algorithm>
@@ -110,16 +114,43 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     }
 }
 
+// Registers the provider in its SMB mode and stays registered until the program is ended; the
+// bridge tells what the file server answers.
+int ServeTheFileServer(const std::wstring& smbBridge) {
+    standins::TestProviderSettings settings;
+    settings.smbBridge = smbBridge;
+    if (const LSTATUS status =
+            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
+        return 1;
+    }
+    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+        return 1;
+    }
+    Say("Ready: brisvane.exe asks " + ToUtf8(ThisOrganisation().lookupPageUrl) +
+        ", the file server answers through the SMB bridge at " + Utf8(smbBridge));
+    for (;;) {
+        std::this_thread::sleep_for(1h);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
                      "usage: brisvane-demo-organisation <folder shown as the home share> "
-                     "<members file to write>\n");
+                     "<members file to write>\n"
+                     "       brisvane-demo-organisation --smb-bridge 127.0.0.1:PORT\n");
         return 2;
     }
     try {
+        if (std::wstring_view(argv[1]) == L"--smb-bridge") {
+            return ServeTheFileServer(argv[2]);
+        }
         return Serve(argv[1], argv[2]);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "the demo organisation cannot run: %s\n", failure.what());
