@@ -18,7 +18,7 @@ namespace {
 
 // Longer than the bridge takes for a log-on and a mount (up to 10 s) on a busy machine.
 constexpr DWORD kReplyTimeoutMs = 30'000;
-constexpr std::size_t kMaxReplyBytes = 64 * 1024;
+constexpr std::size_t kMaxReplyBytes = std::size_t{64} * 1024;
 
 // "host:port" as a socket address; nullopt for anything else.
 std::optional<sockaddr_in> BridgeAddress(const std::wstring& bridge) {
