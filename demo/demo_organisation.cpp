@@ -67,6 +67,23 @@ bool WriteMembersFile(const std::wstring& path, const std::vector<standins::Demo
     return static_cast<bool>(file.flush());
 }
 
+// The test network provider registered in the prefix with `settings`, beside this program;
+// false, with the reason on the error output, when it cannot be.
+bool RegisterTheFileServers(const standins::TestProviderSettings& settings) {
+    if (const LSTATUS status =
+            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
+        return false;
+    }
+    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+        return false;
+    }
+    return true;
+}
+
 // Sets up the organisation and serves until the program is ended.
 int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     const std::vector<standins::DemoMember> members = standins::DemoMembers();
@@ -85,15 +102,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
             FromUtf8(member.password));
     }
     DeleteFileW(settings.journalPath.c_str());
-    if (const LSTATUS status =
-            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
-        return 1;
-    }
-    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+    if (!RegisterTheFileServers(settings)) {
         return 1;
     }
 
@@ -119,15 +128,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
 int ServeTheFileServer(const std::wstring& smbBridge) {
     standins::TestProviderSettings settings;
     settings.smbBridge = smbBridge;
-    if (const LSTATUS status =
-            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
-        return 1;
-    }
-    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+    if (!RegisterTheFileServers(settings)) {
         return 1;
     }
     Say("Ready: brisvane.exe asks " + ToUtf8(ThisOrganisation().lookupPageUrl) +

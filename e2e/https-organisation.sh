@@ -97,14 +97,8 @@ start-service)
     rm -rf "$dir"
     mkdir -p "$dir"
     IFS=, read -r -a server_list <<<"$servers"
-    file_servers="$(printf '"%s", ' "${server_list[@]}")"
-    cat >"$dir/lookupd.toml" <<TOML
-[listen]
-address = "127.0.0.1:$port"
-path = "/cs/servers/serversearch.asp"
-tls_certificate = "$state/pki/$key.pem"
-tls_key = "$state/pki/$key.key"
-
+    directory="$(
+        cat <<TOML
 [directory]
 urls = ["ldap://127.0.0.1:$slapd_port"]
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
@@ -113,13 +107,10 @@ base_dn = "ou=demo,dc=campus,dc=example"
 filter = "(uid=%s)"
 attribute = "homeDirectory"
 timeout = "3s"
-
-[organisation]
-file_servers = [${file_servers%, }]
-
-[log]
-usernames = true
 TOML
+    )"
+    lookup_service_config "127.0.0.1:$port" "$state/pki/$key.pem" "$state/pki/$key.key" \
+        "$directory" "${server_list[@]}" >"$dir/lookupd.toml"
     lookup_service_start "$lookupd" "$dir/lookupd.toml" "$port" "$dir"
     ;;
 stop-service)
@@ -151,8 +142,9 @@ start-domain-service)
     rm -rf "$dir"
     mkdir -p "$dir"
     IFS=, read -r -a server_list <<<"$servers"
-    samba_ad_lookup_config "$state/domain" "127.0.0.1:$port" "$state/pki/localhost.pem" \
-        "$state/pki/localhost.key" "${server_list[@]}" >"$dir/lookupd.toml"
+    lookup_service_config "127.0.0.1:$port" "$state/pki/localhost.pem" \
+        "$state/pki/localhost.key" "$(samba_ad_directory_config "$state/domain")" \
+        "${server_list[@]}" >"$dir/lookupd.toml"
     lookup_service_start "$lookupd" "$dir/lookupd.toml" "$port" "$dir" "$state/domain/hosts"
     ;;
 *)

@@ -79,8 +79,8 @@ if [ "$active_directory" = 1 ]; then
     smb_bridge_start "$organisation/bridge" "$bridge_port" \
         $(printf "%s=$SAMBA_AD_ADDRESS " "${demo_file_servers[@]}")
     start_windows_side --smb-bridge "127.0.0.1:$bridge_port"
-    samba_ad_lookup_config "$organisation/domain" "127.0.0.1:$demo_port" \
-        "$organisation/pki/localhost.pem" "$organisation/pki/localhost.key" \
+    lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
+        "$organisation/pki/localhost.key" "$(samba_ad_directory_config "$organisation/domain")" \
         "${demo_file_servers[@]}" >"$organisation/lookupd.toml"
     lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation" \
         "$organisation/domain/hosts"
@@ -95,22 +95,9 @@ else
     members="$organisation/members.tsv"
     start_windows_side 'C:\demo-home-share' "$(winepath -w "$members")"
     # The lookup service answers from the members file that the Windows side has written.
-    cat >"$organisation/lookupd.toml" <<TOML
-[listen]
-address = "127.0.0.1:$demo_port"
-path = "/cs/servers/serversearch.asp"
-tls_certificate = "$organisation/pki/localhost.pem"
-tls_key = "$organisation/pki/localhost.key"
-
-[members]
-file = "$members"
-
-[organisation]
-file_servers = [$(printf '"%s", ' "${demo_file_servers[@]}" | sed 's/, $//')]
-
-[log]
-usernames = true
-TOML
+    lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
+        "$organisation/pki/localhost.key" "$(printf '[members]\nfile = "%s"' "$members")" \
+        "${demo_file_servers[@]}" >"$organisation/lookupd.toml"
     lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation"
     walkthrough_member=(alice wonderland)
 fi

@@ -8,10 +8,9 @@
 #   samba_ad_stop DIR    stops it, waits until its processes and ports are gone, removes DIR
 #   samba_ad_check DIR   checks that the running domain stays on loopback (below); prints each
 #                        fault and returns 1 if there is one
-#   samba_ad_lookup_config DIR ADDRESS CERTIFICATE KEY SERVER...
-#                        prints a configuration of brisvane-lookupd for this domain, the
-#                        README's Active Directory one, listening on ADDRESS (host:port) with
-#                        that certificate and key, for shares on the SERVERs
+#   samba_ad_directory_config DIR
+#                        prints the [directory] table of brisvane-lookupd for this domain: the
+#                        README's Active Directory one (lookup_service_config adds the rest)
 #
 # What a client of the domain uses:
 #   domain controller    dc1.campus.example on 127.0.0.3 (SAMBA_AD_ADDRESS): LDAP 389 and
@@ -244,16 +243,9 @@ SETTINGS
     return "$faults"
 }
 
-samba_ad_lookup_config() {
-    local dir="$1" address="$2" certificate="$3" key="$4"
-    shift 4
+samba_ad_directory_config() {
+    local dir="$1"
     cat <<TOML
-[listen]
-address = "$address"
-path = "/cs/servers/serversearch.asp"
-tls_certificate = "$certificate"
-tls_key = "$key"
-
 [directory]
 urls = ["ldaps://dc1.campus.example"]
 bind_dn = "CN=brisvane-lookup,OU=Services,DC=campus,DC=example"
@@ -263,11 +255,5 @@ filter = "(&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)(!(userA
 attribute = "homeDirectory"
 timeout = "3s"
 ca_file = "$dir/ca.pem"
-
-[organisation]
-file_servers = [$(printf '"%s", ' "$@" | sed 's/, $//')]
-
-[log]
-usernames = true
 TOML
 }

@@ -9,7 +9,9 @@
 #                                               once it listens
 #   smb_bridge_stop DIR                         stops it, which unmounts every share it mounted,
 #                                               waits until it has gone and removes DIR
-# Nothing is written outside DIR. Its output goes to the log alone (see lookup-service.sh).
+# Nothing is written outside DIR. Its output goes to the log alone (background.sh).
+
+source "$(dirname "${BASH_SOURCE[0]}")/background.sh"
 
 smb_bridge_start() {
     local dir="$1" port="$2"
@@ -22,24 +24,12 @@ smb_bridge_start() {
     mkdir -p "$dir"
     chmod 0700 "$dir"
     dir="$(cd "$dir" && pwd)"
-    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../../standins/smb_bridge.py" \
-        --listen "127.0.0.1:$port" --folder "$dir" "${servers[@]}" \
-        </dev/null >"$dir/bridge.log" 2>&1 &
-    local pid=$!
-    echo "$pid" >"$dir/bridge.pid"
-    local _
-    for _ in $(seq 100); do
-        grep -q '^listening on ' "$dir/bridge.log" 2>/dev/null && return 0
-        if ! kill -0 "$pid" 2>/dev/null; then
-            cat "$dir/bridge.log" >&2
-            echo "smb-bridge.sh: the bridge ended before it listened on port $port" >&2
-            return 1
-        fi
-        sleep 0.1
-    done
-    echo "smb-bridge.sh: the bridge did not listen on port $port within 10 s" >&2
-    smb_bridge_stop "$dir"
-    return 1
+    background_start "smb-bridge.sh: the bridge" "$dir/bridge" "$port" /usr/bin/python3 \
+        "$(dirname "${BASH_SOURCE[0]}")/../../standins/smb_bridge.py" \
+        --listen "127.0.0.1:$port" --folder "$dir" "${servers[@]}" || {
+        smb_bridge_stop "$dir"
+        return 1
+    }
 }
 
 smb_bridge_stop() {
