@@ -34,7 +34,8 @@
 # broadcasts, no port 137-139), no dynamic DNS updates nor WINS, and its Kerberos
 # configuration looks up no KDC or realm in DNS. The domain runs in a mount namespace of its
 # own, where its folder is /run/samba (smbd finds winbindd at the compiled-in
-# /run/samba/winbindd; the system's /run/samba is never touched), and a PID namespace of its own,
+# /run/samba/winbindd) and folders of its own stand over /var/{lib,cache,log}/samba (the system's
+# are never touched), and a PID namespace of its own,
 # so that stopping it ends every process it started, the RPC helpers that leave its session
 # included.
 
@@ -48,6 +49,15 @@ _samba_ad_inside() {
     mount -t tmpfs -o mode=0755 brisvane-ad /run
     mkdir "$run"
     mount --bind "$dir/domain" "$run"
+    # Samba's helpers also use their compiled-in folders (samba-dcerpcd and the rpcd_* log to
+    # /var/log/samba whatever smb.conf says): here those are the domain's own.
+    local system
+    for system in /var/lib/samba /var/cache/samba /var/log/samba; do
+        if [ -d "$system" ]; then
+            mkdir -p "$run/system$system"
+            mount --bind "$run/system$system" "$system"
+        fi
+    done
     /usr/bin/python3 "$_samba_ad_lib/samba-ad.py" provision "$run" \
         "$_samba_ad_root/standins/directory/ad-members.tsv" "$dir/bind-password" \
         "$SAMBA_AD_ADDRESS" >"$dir/domain/provision.log" 2>&1
@@ -67,6 +77,7 @@ _samba_ad_inside() {
 	dc1 = CAMPUS.EXAMPLE
 KRB5
     export KRB5_CONFIG="$run/dc/private/krb5.conf"
+    mkdir -p "$run/dc/log"
     # Samba is not this namespace's first process, which reaps the helpers that Samba leaves.
     samba -s "$run/dc/etc/smb.conf" -F --debug-stdout >"$run/samba.log" 2>&1 &
     wait
