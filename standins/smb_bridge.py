@@ -83,8 +83,9 @@ class SmbClient:
             file.write("[global]\n")
             for name in ("cache directory", "lock directory", "state directory", "private dir"):
                 file.write(f"\t{name} = {folder}\n")
+            # NTLM only: Kerberos would look the realm's KDC up in DNS, beyond loopback.
             file.write("\tname resolve order = host\n\tdisable netbios = yes\n"
-                       "\tclient min protocol = SMB2\n")
+                       "\tclient use kerberos = off\n\tclient min protocol = SMB2\n")
         # The connection takes Samba 3's parameters, the credentials Samba 4's.
         self._parameters = s3param.get_context()
         self._parameters.load(self.config)
@@ -197,8 +198,13 @@ class Bridge:
         # A letter mapped anew no longer shows what it showed before.
         self.unmap(letter)
         self.count += 1
-        mount = Mount(os.path.join(self.folder, "mounts", str(self.count)), self.client.config,
-                      address, share, domain, username, password)
+        folder = os.path.join(self.folder, "mounts", str(self.count))
+        try:
+            mount = Mount(folder, self.client.config, address, share, domain, username, password)
+        except ValueError:
+            # A credential that smbnetfs's configuration cannot carry (a double quote).
+            shutil.rmtree(folder)
+            return ERROR_UNEXP_NET_ERR, ""
         self.mounts[letter] = mount
         if not mount.wait_until_shown():
             self.unmap(letter)
