@@ -8,6 +8,10 @@
 #   samba_ad_stop DIR    stops it, waits until its processes and ports are gone, removes DIR
 #   samba_ad_check DIR   checks that the running domain stays on loopback (below); prints each
 #                        fault and returns 1 if there is one
+#   samba_ad_tool DIR ARGUMENT...
+#                        samba-tool on the running domain's database, as root in its namespace
+#                        (no password needed): samba_ad_tool DIR user setexpiry brisvane-lookup
+#                        --days=0 expires the service account, for example
 #   samba_ad_directory_config DIR
 #                        prints the [directory] table of brisvane-lookupd for this domain: the
 #                        README's Active Directory one (lookup_service_config adds the rest)
@@ -252,6 +256,13 @@ SETTINGS
         fi
     done < <(ss -Htuanp 2>/dev/null)
     return "$faults"
+}
+
+samba_ad_tool() {
+    local dir="$1"
+    shift
+    nsenter --target "$(cat "$dir/init.pid")" --mount \
+        samba-tool "$@" -H /run/samba/dc/private/sam.ldb -s /run/samba/dc/etc/smb.conf
 }
 
 samba_ad_directory_config() {
