@@ -76,8 +76,8 @@ if [ "$active_directory" = 1 ]; then
     # and the lookup service on the domain with the README's Active Directory configuration.
     samba_ad_start "$organisation/domain"
     bridge_port=$((demo_port + 3))
-    smb_bridge_start "$organisation/bridge" "$bridge_port" \
-        $(printf "%s=$SAMBA_AD_ADDRESS " "${demo_file_servers[@]}")
+    mapfile -t bridge_servers < <(printf "%s=$SAMBA_AD_ADDRESS\n" "${demo_file_servers[@]}")
+    smb_bridge_start "$organisation/bridge" "$bridge_port" "${bridge_servers[@]}"
     start_windows_side --smb-bridge "127.0.0.1:$bridge_port"
     lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
         "$organisation/pki/localhost.key" "$(samba_ad_directory_config "$organisation/domain")" \

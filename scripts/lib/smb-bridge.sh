@@ -16,9 +16,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/background.sh"
 smb_bridge_start() {
     local dir="$1" port="$2"
     shift 2
-    local servers=() server
+    local server_options=() server
     for server in "$@"; do
-        servers+=(--server "$server")
+        server_options+=(--server "$server")
     done
     smb_bridge_stop "$dir" || return 1
     mkdir -p "$dir"
@@ -26,7 +26,7 @@ smb_bridge_start() {
     dir="$(cd "$dir" && pwd)"
     background_start "smb-bridge.sh: the bridge" "$dir/bridge" "$port" /usr/bin/python3 \
         "$(dirname "${BASH_SOURCE[0]}")/../../standins/smb_bridge.py" \
-        --listen "127.0.0.1:$port" --folder "$dir" "${servers[@]}" || {
+        --listen "127.0.0.1:$port" --folder "$dir" "${server_options[@]}" || {
         smb_bridge_stop "$dir"
         return 1
     }
