@@ -188,6 +188,11 @@ samba_ad_stop() {
         echo "samba-ad.sh: the domain's processes did not end: $(_samba_ad_processes "$dir")" >&2
         return 1
     fi
+    if [ -n "$(_samba_ad_listening)" ]; then
+        echo "samba-ad.sh: the domain's ports are still taken:" >&2
+        _samba_ad_listening >&2
+        return 1
+    fi
     # Nothing of the domain is mounted in this namespace, so removing its folder removes files
     # and nothing else.
     if findmnt -rn -o TARGET | grep -q "^$(realpath "$dir")/"; then
