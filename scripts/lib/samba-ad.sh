@@ -39,9 +39,8 @@
 # configuration looks up no KDC or realm in DNS. The domain runs in a mount namespace of its
 # own, where its folder is /run/samba (smbd finds winbindd at the compiled-in
 # /run/samba/winbindd) and folders of its own stand over /var/{lib,cache,log}/samba (the system's
-# are never touched), and a PID namespace of its own,
-# so that stopping it ends every process it started, the RPC helpers that leave its session
-# included.
+# are never touched), and a PID namespace of its own, so that stopping it ends every process it
+# started, the RPC helpers that leave its session included.
 
 SAMBA_AD_ADDRESS=127.0.0.3
 _samba_ad_lib="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -64,7 +63,7 @@ _samba_ad_inside() {
     done
     /usr/bin/python3 "$_samba_ad_lib/samba-ad.py" provision "$run" \
         "$_samba_ad_root/standins/directory/ad-members.tsv" "$dir/bind-password" \
-        "$SAMBA_AD_ADDRESS" >"$dir/domain/provision.log" 2>&1
+        "$SAMBA_AD_ADDRESS" >"$dir/domain/provision.log" 2>&1 || exit 1
     # The provisioned Kerberos configuration looks the KDC up in DNS; this one names it.
     cat >"$run/dc/private/krb5.conf" <<KRB5
 [libdefaults]
@@ -138,7 +137,7 @@ samba_ad_start() {
     echo "$child" >"$dir/init.pid"
     _samba_ad_pid_namespace "$child" >"$dir/pid-namespace"
 
-    # Provisioning is most of the time: 10-12 s on an idle machine, up to a minute on a busy one.
+    # Provisioning is most of the time: 10-12 s on an idle machine, a minute or more on a busy one.
     local ldap=0 deadline=$((SECONDS + 180))
     while [ "$SECONDS" -lt "$deadline" ]; do
         if ! kill -0 "$(cat "$dir/unshare.pid")" 2>/dev/null; then
