@@ -7,6 +7,10 @@
 //   brisvane-demo-organisation.exe <folder shown as the home share> <members file to write>
 // Prints "Ready" and the members once both are in place, then a line for every connection
 // request, until it is ended.
+// On real parts (scripts/run.sh --active-directory) the members are the test Active Directory
+// domain's and the file server is its Samba: the provider asks it in its SMB mode, through the
+// SMB bridge at 127.0.0.1:PORT, and prints "Ready".
+//   brisvane-demo-organisation.exe --smb-bridge 127.0.0.1:PORT
 #include <windows.h>
 
 #include <algorithm>
@@ -63,6 +67,23 @@ bool WriteMembersFile(const std::wstring& path, const std::vector<standins::Demo
     return static_cast<bool>(file.flush());
 }
 
+// The test network provider registered in the prefix with `settings`, beside this program;
+// false, with the reason on the error output, when it cannot be.
+bool RegisterTheFileServers(const standins::TestProviderSettings& settings) {
+    if (const LSTATUS status =
+            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
+        return false;
+    }
+    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
+        status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+        return false;
+    }
+    return true;
+}
+
 // Sets up the organisation and serves until the program is ended.
 int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     const std::vector<standins::DemoMember> members = standins::DemoMembers();
@@ -81,15 +102,7 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
             FromUtf8(member.password));
     }
     DeleteFileW(settings.journalPath.c_str());
-    if (const LSTATUS status =
-            standins::RegisterTestProvider(ProgramFolder() + L"brisvane-test-provider.dll");
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot register the network provider: error %ld\n", status);
-        return 1;
-    }
-    if (const LSTATUS status = standins::WriteTestProviderSettings(settings);
-        status != ERROR_SUCCESS) {
-        std::fprintf(stderr, "cannot set up the network provider: error %ld\n", status);
+    if (!RegisterTheFileServers(settings)) {
         return 1;
     }
 
@@ -110,16 +123,35 @@ int Serve(const std::wstring& homeFolder, const std::wstring& membersFile) {
     }
 }
 
+// Registers the provider in its SMB mode and stays registered until the program is ended; the
+// bridge tells what the file server answers.
+int ServeTheFileServer(const std::wstring& smbBridge) {
+    standins::TestProviderSettings settings;
+    settings.smbBridge = smbBridge;
+    if (!RegisterTheFileServers(settings)) {
+        return 1;
+    }
+    Say("Ready: brisvane.exe asks " + ToUtf8(ThisOrganisation().lookupPageUrl) +
+        ", the file server answers through the SMB bridge at " + Utf8(smbBridge));
+    for (;;) {
+        std::this_thread::sleep_for(1h);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
                      "usage: brisvane-demo-organisation <folder shown as the home share> "
-                     "<members file to write>\n");
+                     "<members file to write>\n"
+                     "       brisvane-demo-organisation --smb-bridge 127.0.0.1:PORT\n");
         return 2;
     }
     try {
+        if (std::wstring_view(argv[1]) == L"--smb-bridge") {
+            return ServeTheFileServer(argv[2]);
+        }
         return Serve(argv[1], argv[2]);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "the demo organisation cannot run: %s\n", failure.what());

@@ -68,3 +68,6 @@ foreach(certificate trusted untrusted otherhost)
         FIXTURES_REQUIRED "brisvane_https_directory;brisvane_https_${certificate}"
         ENVIRONMENT "BRISVANE_LOOKUPD_LOG=Z:${state}/${certificate}/service.log")
 endforeach()
+
+# The same chain on real parts: an Active Directory domain and its Samba file server.
+include("${CMAKE_CURRENT_SOURCE_DIR}/active_directory.cmake")

@@ -2,8 +2,10 @@
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
 # formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
 # Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
-# end-to-end tests of brisvane.exe among them), clang-tidy on every product folder, the other
-# builds the README names (scripts/builds.sh), the lookup service's Debian package (installed
+# end-to-end tests of brisvane.exe among them), the same chain on real parts (an Active Directory
+# domain and its Samba file server, in a network namespace with nothing but loopback: needs
+# root), clang-tidy on every product folder, the other builds the README names
+# (scripts/builds.sh), the lookup service's Debian package (installed
 # and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
 # Warnings are errors in all of them. Exits non-zero on the first failure.
 set -euo pipefail
@@ -14,6 +16,7 @@ ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2
     clang-format clang-tidy clang libclang-rt-14-dev mingw-w64 wine wine64 xvfb xauth curl \
     python3 unicode-data
 ensure_lookup_service_packages
+ensure_samba_packages
 
 step() { printf '\n=== %s\n' "$*"; }
 
@@ -31,7 +34,10 @@ cmake --preset service
 cmake --build --preset service --target brisvane-lookupd
 cmake --preset windows
 cmake --build --preset windows
-scripts/wine-session.sh ctest --preset windows
+scripts/wine-session.sh ctest --preset windows -LE active-directory
+
+step "Real parts: Samba AD -> lookup service -> brisvane.exe -> provider -> Samba SMB (loopback only)"
+scripts/loopback-only.sh scripts/wine-session.sh ctest --preset windows -L active-directory
 
 step "clang-tidy on every product folder (native and mingw-w64 compile commands)"
 scripts/tidy.sh build/native build/windows

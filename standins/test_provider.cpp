@@ -15,6 +15,7 @@ extern "C" {
 #include <string>
 
 #include "standins/provider_journal.h"
+#include "standins/smb_bridge_client.h"
 #include "standins/test_provider_settings.h"
 #include "standins/wine_drive.h"
 #include "win32/module_path.h"
@@ -54,6 +55,23 @@ std::wstring OwnRegistration() {
     return brisvane::standins::TestProviderRegisteredAt(OwnPath());
 }
 
+// The SMB mode: the real file server decides, through the SMB bridge, and a drive shows the share
+// as the server serves it.
+DWORD AnswerFromTheFileServer(const std::wstring& bridge, const NETRESOURCEW& resource,
+                              const wchar_t* password, const wchar_t* userName) {
+    if (resource.lpRemoteName == nullptr) {
+        return WN_BAD_NETNAME;
+    }
+    const wchar_t letter = DriveLetterOf(resource.lpLocalName);
+    const brisvane::standins::SmbBridgeAnswer answer = brisvane::standins::AskSmbBridge(
+        bridge, userName != nullptr ? userName : L"", password != nullptr ? password : L"",
+        resource.lpRemoteName, letter);
+    if (answer.code != WN_SUCCESS || letter == 0) {
+        return answer.code;
+    }
+    return brisvane::standins::DefineWineDriveAtUnixPath(letter, answer.unixFolder);
+}
+
 DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
                        const wchar_t* password, const wchar_t* userName, DWORD flags) noexcept {
     if (resource == nullptr) {
@@ -78,6 +96,9 @@ DWORD AnswerConnection(const wchar_t* entryPoint, const NETRESOURCEW* resource,
                 error != ERROR_SUCCESS) {
                 return error;
             }
+        }
+        if (!settings.smbBridge.empty()) {
+            return AnswerFromTheFileServer(settings.smbBridge, *resource, password, userName);
         }
         if (!brisvane::standins::AcceptsCredentials(settings, userName, password)) {
             return ERROR_LOGON_FAILURE;
@@ -127,15 +148,22 @@ DWORD APIENTRY NPAddConnection(LPNETRESOURCEW resource, LPWSTR password, LPWSTR 
     return AnswerConnection(L"NPAddConnection", resource, password, userName, 0);
 }
 
-// Removes a drive that a successful answer made; the provider remembers no other connection.
+// Removes a drive that a successful answer made (in the SMB mode the bridge unmounts the share
+// too); the provider remembers no other connection.
 DWORD APIENTRY NPCancelConnection(LPWSTR name, BOOL /*force*/) {
     try {
         const wchar_t letter = DriveLetterOf(name);
-        if (letter == 0 || ReadTestProviderSettings(OwnRegistration()).driveFolder.empty()) {
+        const TestProviderSettings settings = ReadTestProviderSettings(OwnRegistration());
+        if (letter == 0 || (settings.driveFolder.empty() && settings.smbBridge.empty())) {
             return WN_NOT_CONNECTED;
         }
-        return brisvane::standins::RemoveWineDrive(letter) == ERROR_SUCCESS ? WN_SUCCESS
-                                                                            : WN_NOT_CONNECTED;
+        if (brisvane::standins::RemoveWineDrive(letter) != ERROR_SUCCESS) {
+            return WN_NOT_CONNECTED;
+        }
+        if (!settings.smbBridge.empty()) {
+            return brisvane::standins::TellSmbBridgeDriveRemoved(settings.smbBridge, letter);
+        }
+        return WN_SUCCESS;
     } catch (const std::exception&) {
         return WN_OUT_OF_MEMORY;
     }

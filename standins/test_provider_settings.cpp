@@ -204,7 +204,8 @@ LSTATUS WriteTestProviderSettings(const TestProviderSettings& settings, const st
     }
     for (const LSTATUS status : {SetNumber(key.get(), L"Answer", settings.answer),
                                  SetText(key.get(), L"Journal", settings.journalPath),
-                                 SetText(key.get(), L"DriveFolder", settings.driveFolder)}) {
+                                 SetText(key.get(), L"DriveFolder", settings.driveFolder),
+                                 SetText(key.get(), L"SmbBridge", settings.smbBridge)}) {
         if (status != ERROR_SUCCESS) {
             return status;
         }
@@ -239,6 +240,7 @@ TestProviderSettings ReadTestProviderSettings(const std::wstring& name) {
     settings.answer = NumberValue(key.get(), L"Answer", settings.answer);
     settings.journalPath = TextValue(key.get(), L"Journal");
     settings.driveFolder = TextValue(key.get(), L"DriveFolder");
+    settings.smbBridge = TextValue(key.get(), L"SmbBridge");
     settings.accounts = ReadAccounts(name);
     return settings;
 }

@@ -44,6 +44,12 @@ struct TestProviderSettings {
     // ERROR_LOGON_FAILURE (1326) instead of `answer`; with none, the credentials are not looked at.
     // Read back in the registry's order, which need not be the order written.
     std::vector<std::pair<std::wstring, std::wstring>> accounts;
+    // Value "SmbBridge" (REG_SZ): the SMB mode. "127.0.0.1:PORT" of the SMB bridge
+    // (smb_bridge_client.h), which asks the real file server with the request's credentials:
+    // the answer is what Windows' SMB client would return, and on success the requested letter
+    // becomes a drive showing the share as the server serves it. `answer`, `driveFolder` and
+    // `accounts` are then not used. Empty: the table mode above.
+    std::wstring smbBridge;
 };
 
 // Adds the provider DLL at `dllPath` to the network providers, last in the order, with

@@ -84,6 +84,16 @@ DWORD DefineWineDrive(wchar_t letter, const std::wstring& folder) {
     return SendDefinition(letter, DRIVE_REMOTE, unixPath.get());
 }
 
+DWORD DefineWineDriveAtUnixPath(wchar_t letter, const std::string& unixFolder) {
+    if (!IsLetter(letter)) {
+        return ERROR_INVALID_DRIVE;
+    }
+    if (unixFolder.empty() || unixFolder.front() != '/') {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    return SendDefinition(letter, DRIVE_REMOTE, unixFolder);
+}
+
 DWORD RemoveWineDrive(wchar_t letter) {
     if (!IsLetter(letter)) {
         return ERROR_INVALID_DRIVE;

@@ -12,6 +12,9 @@ namespace brisvane::standins {
 // existing Windows path. Returns a Win32 error code; ERROR_NOT_SUPPORTED outside Wine.
 DWORD DefineWineDrive(wchar_t letter, const std::wstring& folder);
 
+// The same for a folder given by its Linux path (UTF-8), such as a mount outside the prefix.
+DWORD DefineWineDriveAtUnixPath(wchar_t letter, const std::string& unixFolder);
+
 // Removes the drive `letter` from the prefix.
 DWORD RemoveWineDrive(wchar_t letter);
 

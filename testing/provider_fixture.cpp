@@ -1,8 +1,11 @@
 #include "testing/provider_fixture.h"
 
+#include <winnetwk.h>
+
 #include "standins/test_provider_settings.h"
 #include "testing/test_folders.h"
 #include "win32/module_path.h"
+#include "win32/system_library.h"
 
 namespace brisvane {
 
@@ -41,7 +44,7 @@ void ProviderFixture::TearDownTestSuite() {
 void ProviderFixture::SetUp() {
     DeleteFileW(journal_.c_str());
     DeleteFileW(decoyJournal_.c_str());
-    ASSERT_EQ(standins::WriteTestProviderSettings({0, decoyJournal_, {}, {}}, kDecoy.name),
+    ASSERT_EQ(standins::WriteTestProviderSettings({0, decoyJournal_, {}, {}, {}}, kDecoy.name),
               ERROR_SUCCESS);
 }
 
@@ -51,13 +54,17 @@ void ProviderFixture::TearDown() {
 }
 
 void ProviderFixture::ProviderAnswers(DWORD code, const std::wstring& driveFolder) {
-    ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder, {}}),
+    ASSERT_EQ(standins::WriteTestProviderSettings({code, journal_, driveFolder, {}, {}}),
               ERROR_SUCCESS);
 }
 
 void ProviderFixture::ProviderKnows(const std::wstring& userName, const std::wstring& password) {
-    ASSERT_EQ(standins::WriteTestProviderSettings({0, journal_, {}, {{userName, password}}}),
+    ASSERT_EQ(standins::WriteTestProviderSettings({0, journal_, {}, {{userName, password}}, {}}),
               ERROR_SUCCESS);
+}
+
+void ProviderFixture::ProviderAsksTheFileServer(const std::wstring& smbBridge) {
+    ASSERT_EQ(standins::WriteTestProviderSettings({0, journal_, {}, {}, smbBridge}), ERROR_SUCCESS);
 }
 
 std::vector<standins::ProviderCall> ProviderFixture::ProviderCalls() const {
@@ -66,6 +73,12 @@ std::vector<standins::ProviderCall> ProviderFixture::ProviderCalls() const {
 
 std::vector<standins::ProviderCall> ProviderFixture::DecoyCalls() const {
     return standins::ReadJournal(decoyJournal_);
+}
+
+DWORD CancelConnection(const std::wstring& localName) {
+    const SystemLibrary mpr(L"mpr.dll");
+    const auto cancel = mpr.Find<decltype(&::WNetCancelConnection2W)>("WNetCancelConnection2W");
+    return cancel(localName.c_str(), 0, TRUE);
 }
 
 }  // namespace test_support

@@ -44,6 +44,9 @@ class ProviderFixture : public ::testing::Test {
     void ProviderAnswers(DWORD code, const std::wstring& driveFolder = {});
     // The provider answers 0 to this member's password and 1326 to every other.
     void ProviderKnows(const std::wstring& userName, const std::wstring& password);
+    // The provider's SMB mode: a real file server answers, through the SMB bridge at
+    // "127.0.0.1:PORT", and a connected drive shows the share as the server serves it.
+    void ProviderAsksTheFileServer(const std::wstring& smbBridge);
     // The connection requests the provider received since the test started, in order.
     std::vector<standins::ProviderCall> ProviderCalls() const;
     // The connection requests the decoy received since the test started, in order.
@@ -53,6 +56,10 @@ class ProviderFixture : public ::testing::Test {
     std::wstring journal_;
     std::wstring decoyJournal_;
 };
+
+// WNetCancelConnection2W for a drive, reached like the mapping call reaches mpr.dll: loaded for
+// the call (a test program that imported mpr.dll would read the providers before registering).
+DWORD CancelConnection(const std::wstring& localName);
 
 }  // namespace test_support
 }  // namespace brisvane

@@ -5,67 +5,102 @@
 # then brisvane.exe built for it, and shows the drive it mapped in Wine's file manager.
 #   demo-session.sh <demo folder>                    the member uses the window on the display
 #   demo-session.sh <demo folder> <pictures folder>  one sign-in walked through, with pictures
+# With --active-directory first, the organisation runs on real parts (as root): the test Active
+# Directory domain and its Samba file server (scripts/lib/samba-ad.sh), the service on the domain
+# over ldaps, and the provider in its SMB mode, through the SMB bridge; the walk-through then
+# also checks that the drive shows the member's file as Samba serves it over SMB.
 # The service is build/service/lookupd/brisvane-lookupd unless BRISVANE_LOOKUPD names another.
 set -euo pipefail
+active_directory=0
+if [ "${1:-}" = --active-directory ]; then
+    active_directory=1
+    shift
+fi
 demo="$(realpath "$1")"
 pictures="${2:+$(realpath -m "$2")}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 lookupd="${BRISVANE_LOOKUPD:-$root/build/service/lookupd/brisvane-lookupd}"
-walkthrough_member=(alice wonderland)
 source "$root/scripts/lib/test-pki.sh"
 source "$root/scripts/lib/lookup-service.sh"
+source "$root/scripts/lib/samba-ad.sh"
+source "$root/scripts/lib/smb-bridge.sh"
 # shellcheck source=/dev/null  # written by the build (demo/CMakeLists.txt)
 source "$demo/demo-settings.sh"
 
-# The organisation's Linux side lives in the prefix's folder and goes with it.
+# The organisation's Linux side lives in the prefix's folder and goes with it; on real parts it
+# lives beside it, since the prefix is removed whole and a live mount below it would take the
+# member's files on the file server along.
 organisation="$WINEPREFIX/demo-organisation"
+if [ "$active_directory" = 1 ]; then
+    organisation="$root/build/demo-active-directory"
+fi
 mkdir -p "$organisation/pki"
 make_test_pki "$organisation/pki" >/dev/null
 # The organisation's IT department has put its certificate authority on the member's machine.
 wine "$demo/brisvane-trust-ca.exe" "$(winepath -w "$organisation/pki/ca.der")" >/dev/null
 
-# The home share that every mapped drive shows: a copy of demo/home-share in the prefix.
-home="$WINEPREFIX/drive_c/demo-home-share"
-cp -r "$root/demo/home-share" "$home"
-
-members="$organisation/members.tsv"
 organisation_log="$organisation/windows-side.log"
 : >"$organisation_log"
-wine "$demo/brisvane-demo-organisation.exe" 'C:\demo-home-share' "$(winepath -w "$members")" \
-    >"$organisation_log" 2>&1 &
-windows_side=$!
-for _ in $(seq 300); do
-    grep -q '^Ready' "$organisation_log" && break
-    if ! kill -0 "$windows_side" 2>/dev/null; then
-        cat "$organisation_log" >&2
-        echo "demo-session.sh: the demo organisation did not start" >&2
-        exit 1
-    fi
-    sleep 0.2
-done
-
-# The lookup service answers from the members file that the Windows side has written.
-# shellcheck disable=SC2154  # demo-settings.sh sets demo_port and demo_file_servers
-cat >"$organisation/lookupd.toml" <<TOML
-[listen]
-address = "127.0.0.1:$demo_port"
-path = "/cs/servers/serversearch.asp"
-tls_certificate = "$organisation/pki/localhost.pem"
-tls_key = "$organisation/pki/localhost.key"
-
-[members]
-file = "$members"
-
-[organisation]
-file_servers = [$(printf '"%s", ' "${demo_file_servers[@]}" | sed 's/, $//')]
-
-[log]
-usernames = true
-TOML
 show_log=""
 show_service_log=""
-trap 'kill $show_log $show_service_log 2>/dev/null || true; lookup_service_stop "$organisation"' EXIT
-lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation"
+show_bridge_log=""
+stop_organisation() {
+    kill $show_log $show_service_log $show_bridge_log 2>/dev/null || true
+    lookup_service_stop "$organisation"
+    if [ "$active_directory" = 1 ]; then
+        # The shares are unmounted before anything of the organisation is removed.
+        smb_bridge_stop "$organisation/bridge" && samba_ad_stop "$organisation/domain" &&
+            rm -rf "$organisation"
+    fi
+}
+trap stop_organisation EXIT
+
+# The Windows side, which prints "Ready" once the network provider plays the file servers.
+start_windows_side() {
+    wine "$demo/brisvane-demo-organisation.exe" "$@" >"$organisation_log" 2>&1 &
+    local windows_side=$! _
+    for _ in $(seq 300); do
+        grep -q '^Ready' "$organisation_log" && return 0
+        if ! kill -0 "$windows_side" 2>/dev/null; then
+            cat "$organisation_log" >&2
+            echo "demo-session.sh: the demo organisation did not start" >&2
+            exit 1
+        fi
+        sleep 0.2
+    done
+}
+
+# shellcheck disable=SC2154  # demo-settings.sh sets demo_port and demo_file_servers
+if [ "$active_directory" = 1 ]; then
+    # The domain, its Samba serving the members' shares to the provider through the SMB bridge,
+    # and the lookup service on the domain with the README's Active Directory configuration.
+    samba_ad_start "$organisation/domain"
+    bridge_port=$((demo_port + 3))
+    mapfile -t bridge_servers < <(printf "%s=$SAMBA_AD_ADDRESS\n" "${demo_file_servers[@]}")
+    smb_bridge_start "$organisation/bridge" "$bridge_port" "${bridge_servers[@]}"
+    start_windows_side --smb-bridge "127.0.0.1:$bridge_port"
+    lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
+        "$organisation/pki/localhost.key" "$(samba_ad_directory_config "$organisation/domain")" \
+        "${demo_file_servers[@]}" >"$organisation/lookupd.toml"
+    lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation" \
+        "$organisation/domain/hosts"
+    echo "The domain's members (standins/directory/ad-members.tsv):"
+    grep -v '^#' "$root/standins/directory/ad-members.tsv" |
+        awk -F '\t' '{ printf "  member %s, password %s (%s), home share %s\n", $1, $2, $3, $4 }'
+    walkthrough_member=(alice Wonderland-1)
+else
+    # The home share that every mapped drive shows: a copy of demo/home-share in the prefix.
+    home="$WINEPREFIX/drive_c/demo-home-share"
+    cp -r "$root/demo/home-share" "$home"
+    members="$organisation/members.tsv"
+    start_windows_side 'C:\demo-home-share' "$(winepath -w "$members")"
+    # The lookup service answers from the members file that the Windows side has written.
+    lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
+        "$organisation/pki/localhost.key" "$(printf '[members]\nfile = "%s"' "$members")" \
+        "${demo_file_servers[@]}" >"$organisation/lookupd.toml"
+    lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation"
+    walkthrough_member=(alice wonderland)
+fi
 
 # What the organisation says goes to the terminal: its members now, every request as it comes.
 said="$(wc -l <"$organisation_log")"
@@ -74,12 +109,20 @@ tail -n +"$((said + 1))" -f "$organisation_log" | sed -u 's/\r$//' &
 show_log=$!
 tail -n +1 -f "$organisation/service.log" | sed -u 's/^/Lookup service: /' &
 show_service_log=$!
+if [ "$active_directory" = 1 ]; then
+    tail -n +2 -f "$organisation/bridge/bridge.log" | sed -u 's/^/File server: /' &
+    show_bridge_log=$!
+fi
 
-# The letter that the demo made a drive of, if any (Wine keeps drives as links in dosdevices).
+# The letter that the demo made a drive of, if any (Wine keeps drives as links in dosdevices):
+# one showing the home share, or on real parts a share that the SMB bridge mounted.
 mapped_letter() {
-    local link
+    local link target
     for link in "$WINEPREFIX"/dosdevices/?:; do
-        if [ "$(readlink -f "$link")" = "$(readlink -f "$home")" ]; then
+        target="$(readlink -f "$link")"
+        if { [ "$active_directory" = 0 ] && [ "$target" = "$(readlink -f "$home")" ]; } ||
+            { [ "$active_directory" = 1 ] &&
+                [[ "$target" == "$organisation/bridge/mounts/"* ]]; }; then
             basename "$link" | tr '[:lower:]' '[:upper:]'
             return
         fi
@@ -132,6 +175,18 @@ letter="$(mapped_letter)"
 if [ -z "$letter" ]; then
     echo "demo-session.sh: no drive shows the home share" >&2
     exit 1
+fi
+if [ "$active_directory" = 1 ]; then
+    # The drive is a FUSE mount of the share over SMB, and reading the member's file through the
+    # drive letter, under Wine, gives the bytes that Samba keeps.
+    target="$(readlink -f "$WINEPREFIX/dosdevices/${letter,,}")"
+    kept="$organisation/domain/domain/shares/${walkthrough_member[0]}/Welcome.txt"
+    if [ "$(findmnt -n -o FSTYPE --target "$target")" != fuse.smbnetfs ] ||
+        ! cmp -s <(wine cmd /c type "$letter\\Welcome.txt" 2>/dev/null) "$kept"; then
+        echo "demo-session.sh: $letter does not show ${walkthrough_member[0]}'s file over SMB" >&2
+        exit 1
+    fi
+    echo "$letter shows Welcome.txt as Samba serves it over SMB: $(cat "$kept")"
 fi
 wine explorer "$letter\\" &
 explorer=""

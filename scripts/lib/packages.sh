@@ -3,6 +3,13 @@
 # and measure the window as on a desktop.
 
 ensure_packages() {
+    _ensure_packages_with "" "$@"
+}
+
+# OPTIONS (one word, or empty) for apt-get install, then the packages.
+_ensure_packages_with() {
+    local options="$1"
+    shift
     local missing=()
     local package
     for package in "$@"; do
@@ -19,7 +26,7 @@ ensure_packages() {
     fi
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq ${options:+"$options"} \
         "${missing[@]}" >/dev/null
 }
 
@@ -30,4 +37,14 @@ ensure_packages() {
 ensure_lookup_service_packages() {
     ensure_packages g++ cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
         libtomlplusplus-dev libcli11-dev gnutls-bin slapd ldap-utils iproute2 python3 nginx
+}
+
+# The test Active Directory domain and its SMB file server (scripts/lib/samba-ad.sh), and the
+# SMB bridge of the test network provider (standins/smb_bridge.py): Samba as a domain controller
+# with its provisioning data and Python bindings, smbnetfs (FUSE, mounted by root without
+# fusermount), ldapsearch, ss and ip. Without recommended packages: those would add winbind to
+# the machine's name service (libnss-winbind) and start nothing we use.
+ensure_samba_packages() {
+    _ensure_packages_with --no-install-recommends samba samba-ad-dc samba-ad-provision \
+        python3-samba smbnetfs ldap-utils iproute2
 }

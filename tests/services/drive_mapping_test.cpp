@@ -21,24 +21,17 @@
 #include "testing/provider_fixture.h"
 #include "testing/test_folders.h"
 #include "win32/module_path.h"
-#include "win32/system_library.h"
 #include "win32/text.h"
 
 namespace brisvane {
 namespace {
 
 using standins::ProviderCall;
+using test_support::CancelConnection;
 
 constexpr TextView kShare = u"\\\\files1\\j\u00FCrgen";
 constexpr TextView kUserName = u"CAMPUS\\j\u00FCrgen.\u0141\u00F3d\u017A";
 constexpr TextView kPassword = u"p\u00E4ss \u20AC\u0416\U0001D11E\"'\\";
-
-// WNetCancelConnection2W, reached like the mapping call reaches mpr.dll: loaded for the call.
-DWORD CancelConnection(const std::wstring& localName) {
-    const SystemLibrary mpr(L"mpr.dll");
-    const auto cancel = mpr.Find<decltype(&::WNetCancelConnection2W)>("WNetCancelConnection2W");
-    return cancel(localName.c_str(), 0, TRUE);
-}
 
 class DriveMappingTest : public test_support::ProviderFixture {
   protected:
