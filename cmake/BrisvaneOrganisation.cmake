@@ -4,7 +4,7 @@
 # What an organisation sets when it builds the tool for its members. The texts' defaults are
 # those of the organisation Brisvane was first built for, so a build that sets none of them shows
 # exactly what it always showed.
-set(BRISVANE_LOOKUP_URL "http://lookup.campus.example/cs/servers/serversearch.asp" CACHE STRING
+set(BRISVANE_LOOKUP_URL "http://lookup.campus.example${BRISVANE_LOOKUP_PATH}" CACHE STRING
     "Address of the share lookup page")
 set(BRISVANE_MAIL_DOMAIN_SUFFIX "@campus.example" CACHE STRING
     "\"@\" and the organisation's e-mail domain, removed from typed usernames")

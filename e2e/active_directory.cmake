@@ -13,7 +13,7 @@
 # They run where the https end-to-end tests run.
 
 set(state "${CMAKE_CURRENT_BINARY_DIR}/active-directory")
-math(EXPR bridge_port "${BRISVANE_DEMO_PORT} + 3")
+set(bridge_port ${BRISVANE_BRIDGE_PORT})
 
 brisvane_add_executable(brisvane_active_directory_tests active_directory_test.cpp
                         smb_provider_test.cpp)

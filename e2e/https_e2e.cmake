@@ -13,8 +13,7 @@ endif()
 
 set(BRISVANE_LOOKUPD "${PROJECT_SOURCE_DIR}/build/service/lookupd/brisvane-lookupd" CACHE FILEPATH
     "The lookup service that the https end-to-end tests run (cmake --build --preset service)")
-# slapd listens on the port after the stand-in page's.
-math(EXPR directory_port "${BRISVANE_DEMO_PORT} + 2")
+set(directory_port ${BRISVANE_DIRECTORY_PORT})  # slapd's
 set(state "${CMAKE_CURRENT_BINARY_DIR}/https-organisation")
 set(organisation "${CMAKE_CURRENT_SOURCE_DIR}/https-organisation.sh")
 string(JOIN "," file_servers ${BRISVANE_DEMO_FILE_SERVERS})

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e/program_fixture.h"
+#include "lookup_path.h"
 #include "mount/organisation.h"
 #include "testing/test_folders.h"
 #include "win32/owners.h"
@@ -43,7 +44,7 @@ TEST_F(ProgramTest, MapsTheMembersShareAndEnds) {
     const std::vector<ReceivedRequest> requests = LookupRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].target, "/cs/servers/serversearch.asp");
+    EXPECT_EQ(requests[0].target, BRISVANE_LOOKUP_PATH);
     EXPECT_EQ(requests[0].Header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(requests[0].body, "user=alice");
 

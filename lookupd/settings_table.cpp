@@ -7,6 +7,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "lookup_path.h"
 #include "lookupd/config_section.h"
 #include "lookupd/network_list.h"
 
@@ -137,7 +138,7 @@ const std::array kSettings = {
         "listen", "address", R"("127.0.0.1:8443")",
         R"(host:port to listen on; "0.0.0.0:8443" for every IPv4 address, "[::1]:8443" for IPv6)",
         &In<&Config::listen, &L::address>, 0, 0, HostAndPort},
-    Setting{"listen", "path", R"("/cs/servers/serversearch.asp")",
+    Setting{"listen", "path", "\"" BRISVANE_LOOKUP_PATH "\"",
             "the lookup page's path: that of the lookup address Brisvane was built with",
             &In<&Config::listen, &L::path>, 0, 0, PagePath},
     Setting{"listen", "tls_certificate", R"("")",

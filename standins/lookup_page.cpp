@@ -1,5 +1,7 @@
 #include "standins/lookup_page.h"
 
+#include "lookup_path.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -9,7 +11,7 @@ namespace brisvane::standins {
 
 namespace {
 
-constexpr std::string_view kLookupPath = "/cs/servers/serversearch.asp";
+constexpr std::string_view kLookupPath = BRISVANE_LOOKUP_PATH;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') {

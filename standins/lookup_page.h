@@ -27,9 +27,9 @@ std::vector<DemoMember> DemoMembers();
 std::optional<std::string> FormField(std::string_view body, std::string_view name);
 
 // The page as the organisation's web server serves it: for a POST to
-// /cs/servers/serversearch.asp, a page listing the locators of the member named by the form
-// field "user" (none for an unknown member, compared without regard to ASCII case); 405 for
-// another method on that page, 404 for any other path.
+// the build's lookup path (BRISVANE_LOOKUP_PATH), a page listing the locators of the member named
+// by the form field "user" (none for an unknown member, compared without regard to ASCII case); 405
+// for another method on that page, 404 for any other path.
 PageReply AnswerLookup(const ReceivedRequest& request, const std::vector<DemoMember>& members);
 
 }  // namespace brisvane::standins

@@ -2,6 +2,8 @@
 // answers each request with what a responder returns and records what it received.
 #pragma once
 
+#include "lookup_path.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -63,7 +65,7 @@ class LookupPageServer {
     std::uint16_t Port() const noexcept;
 
     // "http://127.0.0.1:<port>" followed by `path`.
-    std::wstring Url(std::wstring_view path = L"/cs/servers/serversearch.asp") const;
+    std::wstring Url(std::wstring_view path = L"" BRISVANE_LOOKUP_PATH) const;
 
     // Every request received so far, in order.
     std::vector<ReceivedRequest> Requests() const;

@@ -61,7 +61,6 @@ lookup_service_config() {
     cat <<TOML
 [listen]
 address = "$address"
-path = "/cs/servers/serversearch.asp"
 tls_certificate = "$certificate"
 tls_key = "$key"
 
