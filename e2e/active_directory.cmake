@@ -3,7 +3,7 @@
 # password table. ctest fixtures run e2e/https-organisation.sh natively, as root, to make the
 # test certificate authority (trusted in the test's prefix), provision and start the domain, start
 # the SMB bridge of the provider's SMB mode on the port after slapd's, and start the lookup service
-# on the domain with the README's Active Directory configuration on the demo's port. Samba's LDAP
+# on the domain with the Active Directory configuration of docs/lookup-service.md on the demo's port. Samba's LDAP
 # ports cannot be moved, so the domain is one per run (RESOURCE_LOCK), shared by:
 #   brisvane_active_directory.loopback_only   the domain's settings and sockets stay on loopback
 #   brisvane_active_directory.smb_provider    the provider's SMB mode against Samba

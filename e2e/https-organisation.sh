@@ -22,7 +22,7 @@
 #   https-organisation.sh stop-domain STATE
 #   https-organisation.sh check-domain STATE     the domain stays on loopback
 #   https-organisation.sh start-domain-service STATE PORT LOOKUPD "SERVERS"
-#       brisvane-lookupd on 127.0.0.1:PORT over https (localhost) with the README's Active
+#       brisvane-lookupd on 127.0.0.1:PORT over https (localhost) with docs/lookup-service.md's Active
 #       Directory configuration: ldaps to dc1.campus.example, which it finds in the domain's
 #       hosts file; logging to STATE/service/service.log. Stopped with stop-service STATE service.
 set -euo pipefail

@@ -17,8 +17,11 @@ constexpr const char* kDescription =
     "brisvane-lookupd: the share lookup page that Brisvane reads. It answers\n"
     "POST <path> with user=<name> with a page holding the member's smb:// locator, from the\n"
     "directory (LDAP) or from a members file. It runs in the foreground and logs one line per\n"
-    "request on standard output. Every setting is documented in the README, section\n"
-    "\"Running the lookup service\".";
+    "request on standard output. Every setting is in lookupd.toml(5) and in --print-config.\n"
+    "On Active Directory the default filter,\n"
+    "  (&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)\n"
+    "    (!(userAccountControl:1.2.840.113556.1.4.803:=2)))\n"
+    "finds people by their log-on name and leaves disabled accounts out.";
 
 constexpr const char* kSignals =
     "Signals: SIGTERM or SIGINT stop it gracefully (no new connections; open requests are\n"

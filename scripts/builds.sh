@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds what the README tells people to build beside the presets that scripts/test.sh tests,
+# Builds what the documents (docs/development.md, docs/deploying.md) tell people to build beside the presets that scripts/test.sh tests,
 # with warnings as errors as CI has them: brisvane.exe (mingw-w64, the program only) in Release,
 # MinSizeRel and Debug, the native core (and brisvane-lookupd) in Release, and the benchmark
 # preset (built, not run).

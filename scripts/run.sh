@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
 # --active-directory: the same chain on real parts, the test Active Directory domain and its
-# Samba file server (README, "The demo"), as root.
+# Samba file server (README.md, "The demo"), as root.
 session=(scripts/lib/demo-session.sh)
 if [ "${1:-}" = --active-directory ]; then
     if [ "$(id -u)" -ne 0 ]; then

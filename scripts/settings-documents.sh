@@ -3,7 +3,7 @@
 # (lookupd/settings_table.cpp), or with --check says which differ from it and fails:
 #   lookupd/lookupd.toml           the commented example for Active Directory
 #   packaging/debian/lookupd.toml  the Debian package's commented configuration
-#   README.md                      the settings table, between its settings markers
+#   docs/lookup-service.md         the settings table, between its settings markers
 #
 #   scripts/settings-documents.sh [--check] [GENERATOR]
 # GENERATOR is the built brisvane_lookupd_documents; without it, it is built (preset native).
@@ -52,9 +52,9 @@ settle lookupd/lookupd.toml "$work/active-directory.toml"
 "$generator" toml members-file >"$work/members-file.toml"
 settle packaging/debian/lookupd.toml "$work/members-file.toml"
 "$generator" markdown >"$work/settings.md"
-region README.md '<!-- settings: begin -->' '<!-- settings: end -->' "$work/settings.md" \
-    >"$work/README.md"
-settle README.md "$work/README.md"
+region docs/lookup-service.md '<!-- settings: begin -->' '<!-- settings: end -->' "$work/settings.md" \
+    >"$work/lookup-service.md"
+settle docs/lookup-service.md "$work/lookup-service.md"
 
 if [ -n "$check" ] && [ "$differ" -ne 0 ]; then
     exit 1

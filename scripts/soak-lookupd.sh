@@ -65,7 +65,7 @@ for i in 1 2; do
     pids+=("$service_pid")
 done
 
-# The load balancer, as the README shows it.
+# The load balancer, as docs/lookup-service.md shows it.
 balancer_port="$(free_port)"
 mkdir -p "$work/nginx"
 cp "$work/pki/ca.pem" "$work/nginx/campus-ca.pem"

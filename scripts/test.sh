@@ -4,7 +4,7 @@
 # Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
 # end-to-end tests of brisvane.exe among them), the same chain on real parts (an Active Directory
 # domain and its Samba file server, in a network namespace with nothing but loopback: needs
-# root), clang-tidy on every product folder, the other builds the README names
+# root), clang-tidy on every product folder, the other builds the documents name
 # (scripts/builds.sh), the lookup service's Debian package (installed
 # and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
 # Warnings are errors in all of them. Exits non-zero on the first failure.
@@ -42,7 +42,7 @@ scripts/loopback-only.sh scripts/wine-session.sh ctest --preset windows -L activ
 step "clang-tidy on every product folder (native and mingw-w64 compile commands)"
 scripts/tidy.sh build/native build/windows
 
-step "The README's other builds (brisvane.exe Release, MinSizeRel, Debug; core Release; bench)"
+step "The documents' other builds (brisvane.exe Release, MinSizeRel, Debug; core Release; bench)"
 scripts/builds.sh
 
 step "Release: scripts/release.sh unsigned and signed, the MSI installed and removed under Wine"

@@ -161,7 +161,7 @@ CONF
 }
 
 # The whole configuration of a private nginx that balances over two instances on 127.0.0.1, as
-# the README shows it (bench/lookupd/balancer.conf.in), listening on LISTEN (host:port) and
+# docs/lookup-service.md shows it (bench/lookupd/balancer.conf.in), listening on LISTEN (host:port) and
 # checking the instances' certificates against CA (a path from nginx's prefix, or absolute).
 #   balancer_config PORT1 PORT2 LISTEN CA
 balancer_config() {

@@ -73,7 +73,7 @@ start_windows_side() {
 # shellcheck disable=SC2154  # demo-settings.sh sets demo_port and demo_file_servers
 if [ "$active_directory" = 1 ]; then
     # The domain, its Samba serving the members' shares to the provider through the SMB bridge,
-    # and the lookup service on the domain with the README's Active Directory configuration.
+    # and the lookup service on the domain with the Active Directory configuration of docs/lookup-service.md.
     samba_ad_start "$organisation/domain"
     bridge_port=$((demo_port + 3))
     mapfile -t bridge_servers < <(printf "%s=$SAMBA_AD_ADDRESS\n" "${demo_file_servers[@]}")

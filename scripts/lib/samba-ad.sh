@@ -14,7 +14,7 @@
 #                        --days=0 expires the service account, for example
 #   samba_ad_directory_config DIR
 #                        prints the [directory] table of brisvane-lookupd for this domain: the
-#                        README's Active Directory one (lookup_service_config adds the rest)
+#                        Active Directory one of docs/lookup-service.md (lookup_service_config adds the rest)
 #
 # What a client of the domain uses:
 #   domain controller    dc1.campus.example on 127.0.0.3 (SAMBA_AD_ADDRESS): LDAP 389 and

@@ -8,7 +8,7 @@ scripted directory (fake_directory.py) in this process and throwaway certificate
 - 32 clients opening a new TLS connection per lookup, within connections_per_address = 32,
   are never reset;
 - a request whose length could be read two ways is refused and its connection closed before
-  its body is read, and through nginx (the README's balancer) neither those nor requests with
+  its body is read, and through nginx (docs/lookup-service.md's balancer) neither those nor requests with
   bare LF line ends smuggle a request in.
 
 Time limits are checked with a wide margin only: what matters is "at once" against "after the
