@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
-# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
-# end-to-end tests of brisvane.exe among them), clang-tidy on every product folder, the other
-# builds the README names (scripts/builds.sh), the lookup service's Debian package (installed
+# every include against the table of layers in docs/architecture.md, formatting, the native
+# core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build
+# (mingw-w64) with its tests under Wine in a private prefix and display (the end-to-end tests of
+# brisvane.exe among them), clang-tidy on every product folder, the other builds the README
+# names (scripts/builds.sh), the lookup service's Debian package (installed, checked by lintian
 # and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
 # Warnings are errors in all of them. Exits non-zero on the first failure.
 set -euo pipefail
@@ -16,6 +17,10 @@ ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2
 ensure_lookup_service_packages
 
 step() { printf '\n=== %s\n' "$*"; }
+
+step "Includes against the table of layers (docs/architecture.md)"
+scripts/check-layers.py --self-test
+scripts/check-layers.py
 
 step "Formatting (clang-format)"
 scripts/format.sh --check
