@@ -2,68 +2,52 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "mount/shown_text.h"
+#include "mount/utf8.h"
 
 namespace brisvane::fuzzing {
 
 namespace {
 
-constexpr bool IsContinuation(std::uint8_t byte) {
-    return (byte & 0xC0U) == 0x80U;
+// The lone surrogate that a three-byte sequence ED A0..BF 80..BF encodes, which strict UTF-8
+// refuses and this reading keeps.
+std::optional<char16_t> EncodedSurrogate(std::string_view bytes) {
+    if (bytes.size() < 3) {
+        return std::nullopt;
+    }
+    const auto lead = static_cast<std::uint8_t>(bytes[0]);
+    const auto second = static_cast<std::uint8_t>(bytes[1]);
+    const auto third = static_cast<std::uint8_t>(bytes[2]);
+    if (lead != 0xED || second < 0xA0 || second > 0xBF || third < 0x80 || third > 0xBF) {
+        return std::nullopt;
+    }
+    return static_cast<char16_t>(0xD000U | ((second & 0x3FU) << 6U) | (third & 0x3FU));
 }
-
-// Length and lead bits of the sequence a byte starts, 0 for a byte that starts none.
-struct Lead {
-    std::size_t length;
-    char32_t bits;
-};
-
-constexpr Lead LeadOf(std::uint8_t byte) {
-    if (byte >= 0xC2 && byte <= 0xDF) {
-        return {2, byte & 0x1FU};
-    }
-    if (byte >= 0xE0 && byte <= 0xEF) {
-        return {3, byte & 0x0FU};
-    }
-    if (byte >= 0xF0 && byte <= 0xF4) {
-        return {4, byte & 0x07U};
-    }
-    return {0, 0};
-}
-
-constexpr char32_t kShortestOf[] = {0, 0, 0x80, 0x800, 0x10000};
 
 }  // namespace
 
 Text DecodeText(std::span<const std::uint8_t> bytes) {
+    const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     Text text;
     text.reserve(bytes.size());
     std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::uint8_t byte = bytes[i];
-        const Lead lead = LeadOf(byte);
-        char32_t code = lead.bits;
-        bool valid = lead.length != 0 && i + lead.length <= bytes.size();
-        for (std::size_t k = 1; valid && k < lead.length; ++k) {
-            valid = IsContinuation(bytes[i + k]);
-            code = (code << 6U) | (bytes[i + k] & 0x3FU);
-        }
-        valid = valid && code >= kShortestOf[lead.length] && code <= 0x10FFFF;
-        if (!valid) {
-            text.push_back(static_cast<char16_t>(byte));
-            ++i;
-            continue;
-        }
-        if (code < 0x10000) {
-            text.push_back(static_cast<char16_t>(code));
+    while (i < all.size()) {
+        const std::string_view rest = all.substr(i);
+        const Utf8Character character = FirstCharacter(rest);
+        if (character.codePoint) {
+            AppendUtf16(text, *character.codePoint);
+            i += character.length;
+        } else if (const std::optional<char16_t> surrogate = EncodedSurrogate(rest)) {
+            text.push_back(*surrogate);
+            i += 3;
         } else {
-            const char32_t offset = code - 0x10000;
-            text.push_back(static_cast<char16_t>(0xD800U + (offset >> 10U)));
-            text.push_back(static_cast<char16_t>(0xDC00U + (offset & 0x3FFU)));
+            text.push_back(static_cast<char16_t>(bytes[i]));
+            ++i;
         }
-        i += lead.length;
     }
     return text;
 }

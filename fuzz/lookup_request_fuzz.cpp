@@ -16,9 +16,10 @@
 #include "lookupd/ldap_filter.h"
 #include "lookupd/lookup_handler.h"
 #include "lookupd/request_log.h"
-#include "lookupd/utf8.h"
 #include "mount/file_server_guard.h"
 #include "mount/share_locator.h"
+#include "mount/text.h"
+#include "mount/utf8.h"
 
 namespace brisvane::fuzzing {
 namespace {
@@ -56,11 +57,11 @@ void CheckEscaping(const std::string& username) {
         Check(c != '*' && c != '(' && c != ')' && c != '\0',
               "a filter metacharacter left unescaped");
         if (c == '\\') {
-            Check(i + 2 < escaped.size() && lookupd::HexDigitValue(escaped[i + 1]) >= 0 &&
-                      lookupd::HexDigitValue(escaped[i + 2]) >= 0,
+            Check(i + 2 < escaped.size() && HexDigitValue(escaped[i + 1]) >= 0 &&
+                      HexDigitValue(escaped[i + 2]) >= 0,
                   "a backslash in the filter value not followed by two hexadecimal digits");
-            unescaped.push_back(static_cast<char>(lookupd::HexDigitValue(escaped[i + 1]) * 16 +
-                                                  lookupd::HexDigitValue(escaped[i + 2])));
+            unescaped.push_back(static_cast<char>(HexDigitValue(escaped[i + 1]) * 16 +
+                                                  HexDigitValue(escaped[i + 2])));
             i += 2;
         } else {
             unescaped.push_back(c);
@@ -99,14 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const lookupd::HttpResponse& response = *answered;
     // Its log line, name included, shows nothing raw that would hide or break a line.
     const std::string logLine = lookupd::FormatRequestLine(response, {}, "127.0.0.1", true);
-    const std::optional<Text> shownLine = lookupd::Utf8ToText(logLine);
+    const std::optional<Text> shownLine = Utf8ToText(logLine);
     Check(shownLine && !HoldsHiddenCharacter(*shownLine),
           [&] { return "the log line is not escaped: " + Printable(WidenAscii(logLine)); });
     if (response.status != 200) {
         Check(response.body.find("smb://") == std::string::npos, "a refusal holds a locator");
         return 0;
     }
-    const std::optional<Text> page = lookupd::Utf8ToText(response.body);
+    const std::optional<Text> page = Utf8ToText(response.body);
     Check(page.has_value(), "the page is not UTF-8");
     const ShareSearchResult found = SearchShareLocator(*page);
     if (response.outcome != lookupd::Outcome::kFound) {
@@ -115,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // The locator carries "\" and "/" alike as "/": the client maps the path with "\" only.
-    std::optional<Text> stored = lookupd::Utf8ToText(value);
+    std::optional<Text> stored = Utf8ToText(value);
     if (stored) {
         std::ranges::replace(*stored, u'/', u'\\');
     }

@@ -7,14 +7,11 @@
 
 namespace brisvane::lookupd {
 
-// The value of one hexadecimal digit (either case), or -1 for any other character.
-int HexDigitValue(char c);
-
-// The bytes of the one `user` field of a form-encoded body: fields are separated by "&", a
-// field's name and value by its first "=", "+" stands for a space and "%XX" for the byte XX.
-// Other fields are ignored. Nothing when the body is not well-formed (a "%" not followed by two
-// hexadecimal digits) or holds no `user` field or more than one. The bytes are returned as
-// decoded, NUL included: judging the name is the caller's business.
+// The bytes of the one `user` field of a form-encoded body, decoded as FormValues
+// (mount/lookup_body.h) reads a form. Other fields are ignored. Nothing when the body is not
+// well-formed (a "%" not followed by two hexadecimal digits) or holds no `user` field or more
+// than one. The bytes are returned as decoded, NUL included: judging the name is the caller's
+// business.
 std::optional<std::string> UserFromForm(std::string_view body);
 
 }  // namespace brisvane::lookupd

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "lookupd/utf8.h"
 #include "mount/file_server_guard.h"
+#include "mount/utf8.h"
 
 namespace brisvane::lookupd {
 

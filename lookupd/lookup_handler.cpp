@@ -6,8 +6,8 @@
 
 #include "lookupd/form.h"
 #include "lookupd/page.h"
-#include "lookupd/utf8.h"
 #include "mount/text.h"
+#include "mount/utf8.h"
 
 namespace brisvane::lookupd {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "lookupd/utf8.h"
 #include "mount/shown_text.h"
+#include "mount/utf8.h"
 
 namespace brisvane::lookupd {
 

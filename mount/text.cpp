@@ -30,6 +30,19 @@ Text Decimal(std::int32_t number) {
     return WidenAscii(std::to_string(number));
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 Text WidenAscii(std::string_view bytes) {
     Text wide;
     wide.reserve(bytes.size());

@@ -28,6 +28,9 @@ Text Join(std::initializer_list<TextView> pieces);
 // Plain decimal, leading minus when negative, no leading zeros.
 Text Decimal(std::int32_t number);
 
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 // Widens ASCII bytes one to one; any byte above 0x7F becomes U+FFFD.
 Text WidenAscii(std::string_view bytes);
 

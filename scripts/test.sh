@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs every check of the project on a Debian or Ubuntu machine, installing what is missing:
-# formatting, the native core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# Windows build (mingw-w64) with its tests under Wine in a private prefix and display (the
-# end-to-end tests of brisvane.exe among them), the same chain on real parts (an Active Directory
-# domain and its Samba file server, in a network namespace with nothing but loopback: needs
-# root), clang-tidy on every product folder, the other builds the documents name
-# (scripts/builds.sh), the lookup service's Debian package (installed
+# every include against the table of layers in docs/architecture.md, formatting, the native
+# core tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build
+# (mingw-w64) with its tests under Wine in a private prefix and display (the end-to-end tests of
+# brisvane.exe among them), the same chain on real parts (an Active Directory domain and its
+# Samba file server, in a network namespace with nothing but loopback: needs root), clang-tidy
+# on every product folder, the other builds the documents name (scripts/builds.sh), the lookup
+# service's Debian package (installed, checked by lintian
 # and purged: needs root) and a 30 s soak of the service, and a short run of every fuzz target.
 # Warnings are errors in all of them. Exits non-zero on the first failure.
 set -euo pipefail
@@ -19,6 +20,10 @@ ensure_lookup_service_packages
 ensure_samba_packages
 
 step() { printf '\n=== %s\n' "$*"; }
+
+step "Includes against the table of layers (docs/architecture.md)"
+scripts/check-layers.py --self-test
+scripts/check-layers.py
 
 step "Formatting (clang-format)"
 scripts/format.sh --check

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "mount/lookup_body.h"
 #include "mount/text.h"
 
 namespace brisvane::standins {
@@ -12,30 +13,6 @@ namespace brisvane::standins {
 namespace {
 
 constexpr std::string_view kLookupPath = BRISVANE_LOOKUP_PATH;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    const char lower = FoldAscii(c);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-std::string FormDecoded(std::string_view text) {
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            decoded += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
 
 std::string HtmlEscaped(std::string_view text) {
     std::string escaped;
@@ -101,17 +78,11 @@ std::vector<DemoMember> DemoMembers() {
 }
 
 std::optional<std::string> FormField(std::string_view body, std::string_view name) {
-    while (!body.empty()) {
-        const std::size_t end = body.find('&');
-        const std::string_view field = body.substr(0, end);
-        const std::size_t equals = field.find('=');
-        if (FormDecoded(field.substr(0, equals)) == name) {
-            return equals == std::string_view::npos ? std::string()
-                                                    : FormDecoded(field.substr(equals + 1));
-        }
-        body = end == std::string_view::npos ? std::string_view() : body.substr(end + 1);
+    std::optional<std::vector<std::string>> values = FormValues(body, name);
+    if (!values || values->empty()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return std::move(values->front());
 }
 
 PageReply AnswerLookup(const ReceivedRequest& request, const std::vector<DemoMember>& members) {

@@ -22,8 +22,9 @@ struct DemoMember {
 // them from a members file that the demo organisation writes (demo/demo_organisation.cpp).
 std::vector<DemoMember> DemoMembers();
 
-// The value of `name` in an application/x-www-form-urlencoded body, '+' and %XX decoded, as
-// UTF-8 bytes; nullopt when the field is absent.
+// The value of the first field named `name` in an application/x-www-form-urlencoded body, as
+// FormValues (mount/lookup_body.h) decodes it: UTF-8 bytes; nullopt when the field is absent or
+// the body is not well-formed.
 std::optional<std::string> FormField(std::string_view body, std::string_view name);
 
 // The page as the organisation's web server serves it: for a POST to

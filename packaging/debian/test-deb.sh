@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds brisvane-lookupd's Debian package (preset service, CPack) and tests it on this machine,
-# as root: dpkg -i; the installed program checks the installed configuration; systemd's
+# as root: lintian finds no error and no warning in it; dpkg -i; the installed program checks the installed configuration; systemd's
 # verifier checks the installed unit and scores its hardening (systemd need not run: nothing is
 # started); the members file is the service group's alone; dpkg --purge leaves no file, group or
 # owner override behind. The purge runs whatever failed before it.
@@ -20,7 +20,7 @@ if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed';
     fail "$package is installed on this machine already; this test would remove it"
 fi
 ensure_packages build-essential cmake ninja-build pkg-config dpkg-dev libmicrohttpd-dev \
-    libldap-dev libtomlplusplus-dev libcli11-dev systemd
+    libldap-dev libtomlplusplus-dev libcli11-dev systemd lintian
 
 work="$(mktemp -d)"
 if [ $# -ge 1 ]; then
@@ -73,6 +73,16 @@ finish() {
 }
 trap finish EXIT
 trap 'exit 1' INT TERM
+
+# Debian's own check of the package, before it is installed; the findings it only informs about
+# are shown too. Those that cannot apply are overridden in the package, each with its reason.
+echo "=== lintian $(basename "$deb")"
+lintian_status=0
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>&1 ||
+    lintian_status=$?
+grep -v '^running with root privileges is not recommended!$' "$work/lintian.log" || true
+[ "$lintian_status" -eq 0 ] || fail "lintian finds errors or warnings in $(basename "$deb")"
+pass "lintian: no error and no warning"
 
 echo "=== dpkg -i $(basename "$deb")"
 dpkg -i "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "dpkg -i"; }

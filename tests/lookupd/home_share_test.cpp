@@ -6,8 +6,8 @@
 #include <string>
 
 #include "lookupd/page.h"
-#include "lookupd/utf8.h"
 #include "mount/share_locator.h"
+#include "mount/utf8.h"
 
 namespace brisvane::lookupd {
 namespace {

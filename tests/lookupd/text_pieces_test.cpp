@@ -1,40 +1,13 @@
-// The small pieces of the service: strict UTF-8, the log's quoting, the rate limit.
+// The small pieces of the service: the log's quoting, the rate limit.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 #include "lookupd/rate_limiter.h"
 #include "lookupd/request_log.h"
-#include "lookupd/utf8.h"
 
 namespace brisvane::lookupd {
 namespace {
-
-TEST(Utf8Test, AcceptsOnlyWellFormedUtf8) {
-    struct Case {
-        std::string_view bytes;
-        std::optional<Text> text;
-    };
-    const Case cases[] = {
-        {"alice", u"alice"},
-        {"j\xC3\xBCrgen", u"j\u00FCrgen"},
-        {"\xE2\x82\xAC", u"\u20AC"},
-        {"\xF0\x9F\x98\x80", u"\U0001F600"},  // a surrogate pair
-        {"", u""},
-        {"\xFF", std::nullopt},
-        {"\x80", std::nullopt},              // a stray continuation byte
-        {"\xC3", std::nullopt},              // truncated
-        {"\xC0\xAF", std::nullopt},          // overlong "/"
-        {"\xE0\x80\xAF", std::nullopt},      // overlong "/"
-        {"\xED\xA0\x80", std::nullopt},      // a surrogate
-        {"\xF4\x90\x80\x80", std::nullopt},  // above U+10FFFF
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Utf8ToText(c.bytes), c.text);
-    }
-    EXPECT_EQ(CharacterCount(u"j\u00FCrgen\U0001F600"), 7U);
-}
 
 TEST(RequestLogTest, EscapesWhatActsOnTheDisplayAndBytesThatAreNoCharacter) {
     struct Case {

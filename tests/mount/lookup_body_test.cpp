@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace brisvane {
 namespace {
 
@@ -23,7 +28,32 @@ TEST(LookupRequestBodyTest, FormEncodesTheUsername) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LookupRequestBody(c.username), c.body);
+        // The page's reading gives back the username's UTF-8 bytes, the one value of "user".
+        EXPECT_EQ(FormValues(c.body, "user"), std::vector<std::string>{ToUtf8(c.username)})
+            << c.body;
     }
+}
+
+TEST(FormValuesTest, DecodesEveryFieldAndRefusesABadEscapeAnywhere) {
+    using Values = std::vector<std::string>;
+    struct Case {
+        std::string_view body;
+        std::optional<Values> users;
+    };
+    const Case cases[] = {
+        {"user=j%c3%bcrgen", Values{"j\xC3\xBCrgen"}},  // lower-case hex digits
+        {"us%65r=a+b&x&user", Values{"a b", ""}},       // names decoded; in order; no "="
+        {"a=b=c&=&&", Values{}},
+        {"", Values{}},
+        {"user=a%2", std::nullopt},
+        {"user=a%", std::nullopt},
+        {"x=%G0&user=bob", std::nullopt},
+        {"user=bob&%zz", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormValues(c.body, "user"), c.users) << c.body;
+    }
+    EXPECT_EQ(FormValues("a=b=c", "a"), Values{"b=c"});  // a value holds every later "="
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include "lookupd/utf8.h"
+#include "mount/utf8.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace brisvane::lookupd {
+namespace brisvane {
 
 namespace {
 
@@ -11,16 +11,6 @@ constexpr char32_t kMaxCodePoint = 0x10FFFF;
 
 constexpr bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0U) == 0x80U;
-}
-
-void AppendUtf16(Text& out, char32_t codePoint) {
-    if (codePoint < 0x10000) {
-        out.push_back(static_cast<char16_t>(codePoint));
-        return;
-    }
-    const char32_t offset = codePoint - 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (offset >> 10U)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FFU)));
 }
 
 }  // namespace
@@ -65,6 +55,16 @@ Utf8Character FirstCharacter(std::string_view bytes) {
     return {codePoint, length};
 }
 
+void AppendUtf16(Text& out, char32_t codePoint) {
+    if (codePoint < 0x10000) {
+        out.push_back(static_cast<char16_t>(codePoint));
+        return;
+    }
+    const char32_t offset = codePoint - 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (offset >> 10U)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FFU)));
+}
+
 std::optional<Text> Utf8ToText(std::string_view bytes) {
     Text out;
     out.reserve(bytes.size());
@@ -85,4 +85,4 @@ std::size_t CharacterCount(TextView text) {
         std::ranges::count_if(text, [](char16_t unit) { return unit < 0xDC00 || unit > 0xDFFF; }));
 }
 
-}  // namespace brisvane::lookupd
+}  // namespace brisvane
