@@ -136,6 +136,16 @@ std::string Roff(std::string_view text) {
     return out;
 }
 
+// A long value as man(7) text that may break after each ")" and ",", so that the page can be
+// filled to its width.
+std::string BreakableRoff(std::string_view value) {
+    std::string out = Roff(value);
+    for (std::size_t at = 0; (at = out.find_first_of("),", at)) != std::string::npos; at += 3) {
+        out.insert(at + 1, "\\:");
+    }
+    return out;
+}
+
 std::string Described(const Setting& setting) {
     std::string text(setting.meaning);
     std::string kind(SettingTypeName(setting));
@@ -199,7 +209,8 @@ std::string SettingsMarkdown() {
 }
 
 std::string SettingsManPage() {
-    std::string out;
+    // Left-aligned: long values would leave lines that cannot be justified.
+    std::string out = ".ad l\n";
     std::string_view current;
     for (const Setting& setting : SettingsTable()) {
         if (setting.section != current) {
@@ -210,9 +221,9 @@ std::string SettingsManPage() {
         out += Roff(Described(setting)) + ".\n";
         out += setting.defaultValue.empty()
                    ? "Required in its section.\n"
-                   : "Default: \\fB" + Roff(setting.defaultValue) + "\\fR.\n";
+                   : "Default: \\fB" + BreakableRoff(setting.defaultValue) + "\\fR.\n";
     }
-    return out;
+    return out + ".ad\n";
 }
 
 }  // namespace brisvane::lookupd

@@ -4,6 +4,7 @@
 #   lookupd/lookupd.toml           the commented example for Active Directory
 #   packaging/debian/lookupd.toml  the Debian package's commented configuration
 #   docs/lookup-service.md         the settings table, between its settings markers
+#   lookupd/man/lookupd.toml.5     the SETTINGS section, between its settings markers
 #
 #   scripts/settings-documents.sh [--check] [GENERATOR]
 # GENERATOR is the built brisvane_lookupd_documents; without it, it is built (preset native).
@@ -40,10 +41,14 @@ settle() {
 # region FILE BEGIN END CONTENT: FILE with the lines between the marker lines BEGIN and END
 # replaced by the file CONTENT.
 region() {
-    awk -v begin="$2" -v end="$3" -v content="$4" '
-        $0 == end { inside = 0 }
+    # Through the environment: awk -v would read the markers' backslashes as escapes.
+    BEGIN_MARK="$2" END_MARK="$3" CONTENT="$4" awk '
+        $0 == ENVIRON["END_MARK"] { inside = 0 }
         !inside { print }
-        $0 == begin { inside = 1; while ((getline line < content) > 0) print line }
+        $0 == ENVIRON["BEGIN_MARK"] {
+            inside = 1
+            while ((getline line < ENVIRON["CONTENT"]) > 0) print line
+        }
     ' "$1"
 }
 
@@ -55,6 +60,10 @@ settle packaging/debian/lookupd.toml "$work/members-file.toml"
 region docs/lookup-service.md '<!-- settings: begin -->' '<!-- settings: end -->' "$work/settings.md" \
     >"$work/lookup-service.md"
 settle docs/lookup-service.md "$work/lookup-service.md"
+"$generator" man >"$work/settings.man"
+region lookupd/man/lookupd.toml.5 '.\" settings: begin' '.\" settings: end' "$work/settings.man" \
+    >"$work/lookupd.toml.5"
+settle lookupd/man/lookupd.toml.5 "$work/lookupd.toml.5"
 
 if [ -n "$check" ] && [ "$differ" -ne 0 ]; then
     exit 1
