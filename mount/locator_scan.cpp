@@ -87,6 +87,34 @@ bool BlockHolds(TextView text, std::size_t at, char16_t unit) {
     return hits != 0;
 }
 
+constexpr bool IsWordOrHyphen(char16_t unit) {
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') ||
+           (unit >= u'0' && unit <= u'9') || unit == u'_' || unit == u'-';
+}
+
+// Whether IsWordOrHyphen holds for a unit of text[at, at + kBlock). The same test, written so
+// that compilers vectorise it: ranges as unsigned differences, and one mask for each of three
+// kinds of unit (with four, or with masks ORed together, GCC no longer does). The hyphen shares
+// its mask with the digits: "-./0123456789" is one range, less ".".
+bool BlockHoldsWordUnit(TextView text, std::size_t at) {
+    constexpr char16_t kLastLetter = u'z' - u'a';
+    constexpr char16_t kLastHyphenToDigit = u'9' - u'-';
+    constexpr char16_t kLastDotToSlash = u'/' - u'.';
+    std::uint16_t letters = 0;
+    std::uint16_t hyphensAndDigits = 0;
+    std::uint16_t underscores = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+        const char16_t unit = text[at + k];
+        const auto lowerCase = static_cast<char16_t>(unit | (u'a' ^ u'A'));
+        letters |= Mask<std::uint16_t>(static_cast<char16_t>(lowerCase - u'a') <= kLastLetter);
+        hyphensAndDigits |= static_cast<std::uint16_t>(
+            Mask<std::uint16_t>(static_cast<char16_t>(unit - u'-') <= kLastHyphenToDigit) &
+            Mask<std::uint16_t>(static_cast<char16_t>(unit - u'.') > kLastDotToSlash));
+        underscores |= Mask<std::uint16_t>(unit == u'_');
+    }
+    return (letters | hyphensAndDigits | underscores) != 0;
+}
+
 bool SchemeAt(TextView text, std::size_t start) {
     for (std::size_t i = 0; i < kLocatorScheme.size(); ++i) {
         if (FoldAscii(text[start + i]) != kLocatorScheme[i]) {
@@ -136,6 +164,16 @@ std::size_t FindLocatorScheme(TextView text, std::size_t from) {
         }
     }
     return FindSchemeByUnits(text, start, text.size());
+}
+
+std::size_t FindEndOfLastWordUnit(TextView text, std::size_t from, std::size_t end) {
+    while (end >= from + kBlock && !BlockHoldsWordUnit(text, end - kBlock)) {
+        end -= kBlock;
+    }
+    while (end > from && !IsWordOrHyphen(text[end - 1])) {
+        --end;
+    }
+    return end;
 }
 
 std::size_t FindLineEnd(TextView text, std::size_t from) {

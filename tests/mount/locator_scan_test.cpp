@@ -80,5 +80,33 @@ TEST(FindLineEndTest, FindsTheFirstLineFeedOrTheEnd) {
     }
 }
 
+// Every unit that is a word character or hyphen, and units beside them in the code table or
+// that only look alike: '@' and '[' around the capitals, '`' and '{' around the small letters,
+// '/' and ':' around the digits, a long s, a small a with caron, a full-width a, Cyrillic a.
+constexpr TextView kWordUnits = u"azAZ09_-mQ5";
+constexpr TextView kOtherUnits = u"@[`{/:. <>\r\t\u017f\u01ce\uff41\u0430";
+
+// The line is searched backwards a block of 128 code units at a time; a word unit at every
+// position across several blocks, alone among the other units.
+TEST(FindEndOfLastWordUnitTest, FindsTheLastWordUnitAtEveryPosition) {
+    constexpr std::size_t kLength = 700;
+    const Text line = Filler(kOtherUnits, kLength);
+    EXPECT_EQ(FindEndOfLastWordUnit(line, 0, kLength), 0u);
+    EXPECT_EQ(FindEndOfLastWordUnit(line, 5, kLength), 5u);
+    EXPECT_EQ(FindEndOfLastWordUnit(u"", 0, 0), 0u);
+    for (std::size_t at = 0; at < kLength; ++at) {
+        SCOPED_TRACE(at);
+        Text text = line;
+        text[at] = kWordUnits[at % kWordUnits.size()];
+        ASSERT_EQ(FindEndOfLastWordUnit(text, 0, kLength), at + 1);
+        ASSERT_EQ(FindEndOfLastWordUnit(text, at, kLength), at + 1);
+        ASSERT_EQ(FindEndOfLastWordUnit(text, at + 1, kLength), at + 1);
+        ASSERT_EQ(FindEndOfLastWordUnit(text, 0, at), 0u);
+        // A second one earlier does not count.
+        text[at / 2] = u'x';
+        ASSERT_EQ(FindEndOfLastWordUnit(text, 0, kLength), at + 1);
+    }
+}
+
 }  // namespace
 }  // namespace brisvane
