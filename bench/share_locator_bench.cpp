@@ -7,6 +7,8 @@
 // is timed as well. After the usual report, tables give the rates side by side and the ratios.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -194,38 +196,69 @@ void Scan(benchmark::State& state, const PageKind& kind) {
     CountCharacters(state, page);
 }
 
-// The console report, and the rates kept for the tables at the end.
+// The median of `values` (the upper one of an even count) and its range.
+struct Spread {
+    double median = 0;
+    double low = 0;
+    double high = 0;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+    if (values.empty()) {
+        return {};
+    }
+    std::sort(values.begin(), values.end());
+    return {values[values.size() / 2], values.front(), values.back()};
+}
+
+// The console report of the aggregates, and every run's rate kept for the tables at the end.
+// Runs of the different engines on a page are paired by their repetition: with random
+// interleaving, the n-th run of each took place at roughly the same time, so their ratio is
+// little touched by how busy the machine was then.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
+        std::vector<Run> shown;
         for (const Run& run : runs) {
-            // With --benchmark_repetitions the median stands for the page; else the one run.
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median)) {
-                continue;
+            if (run.run_type == Run::RT_Aggregate || run.repetitions <= 1) {
+                shown.push_back(run);
             }
             const auto rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end()) {
-                const std::string name = run.run_name.function_name;
-                const auto slash = name.rfind('/');
-                rates_[name.substr(0, slash)][name.substr(slash + 1)] = rate->second.value;
+            if (run.error_occurred || run.run_type == Run::RT_Aggregate ||
+                rate == run.counters.end()) {
+                continue;
             }
+            const std::string name = run.run_name.function_name;
+            const auto slash = name.rfind('/');
+            auto& rates = rates_[name.substr(0, slash)][name.substr(slash + 1)];
+            const auto repetition =
+                static_cast<std::size_t>(std::max<std::int64_t>(run.repetition_index, 0));
+            rates.resize(std::max(rates.size(), repetition + 1));
+            rates[repetition] = rate->second.value;
         }
+        ConsoleReporter::ReportRuns(shown);
     }
 
     void PrintTables(const std::vector<PageKind>& kinds) const {
-        std::printf("\n%-12s %10s %14s %14s %14s %11s %10s\n", "page", "chars", "ours", "pcre2_jit",
-                    "plain_scan", "ours/pcre2", "ours/scan");
+        std::printf(
+            "\nMedians of %zu runs per engine, in brackets their range; ratios are the "
+            "medians and ranges of the runs' ratios, run by run.\n",
+            Runs());
+        std::printf("%-12s %9s %22s %22s %22s %18s %18s\n", "page", "chars", "ours G/s",
+                    "pcre2_jit G/s", "plain_scan G/s", "ours/pcre2", "ours/scan");
         for (const PageKind& kind : kinds) {
-            const auto ours = Rate(kind, "ours");
-            const auto pcre2 = Rate(kind, "pcre2_jit");
-            const auto scan = Rate(kind, "plain_scan");
-            if (ours > 0 && pcre2 > 0 && scan > 0) {
-                std::printf("%-12s %10zu %12.3gG/s %12.3gG/s %12.3gG/s %11.2f %10.2f\n",
-                            kind.name.c_str(), Page(kind).size(), ours / 1e9, pcre2 / 1e9,
-                            scan / 1e9, ours / pcre2, ours / scan);
+            const auto& ours = Rates(kind, "ours");
+            const auto& pcre2 = Rates(kind, "pcre2_jit");
+            const auto& scan = Rates(kind, "plain_scan");
+            if (ours.empty() || pcre2.empty() || scan.empty()) {
+                continue;
             }
+            std::printf("%-12s %9zu %22s %22s %22s %18s %18s\n", kind.name.c_str(),
+                        Page(kind).size(), Format(SpreadOf(ours), 1e-9, 2).c_str(),
+                        Format(SpreadOf(pcre2), 1e-9, 2).c_str(),
+                        Format(SpreadOf(scan), 1e-9, 2).c_str(),
+                        Format(SpreadOf(Ratios(ours, pcre2)), 1, 2).c_str(),
+                        Format(SpreadOf(Ratios(ours, scan)), 1, 2).c_str());
         }
         std::printf(
             "Rates in code units per second. Goals: ours/pcre2 >= 1 on every page, ours/scan >= "
@@ -234,28 +267,61 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
         std::printf("\n%-12s %14s %18s\n", "worst line", "ours", "literal pattern");
         for (const PageKind& kind : kinds) {
-            const auto ours = Rate(kind, "ours");
-            const auto literal = Rate(kind, "pcre2_literal");
+            const double ours = SpreadOf(Rates(kind, "ours")).median;
+            const double literal = SpreadOf(Rates(kind, "pcre2_literal")).median;
             if (ours > 0 && literal > 0) {
                 const auto size = static_cast<double>(Page(kind).size());
                 std::printf("%-12s %11.0f ns %15.0f ns\n", kind.name.c_str(), size / ours * 1e9,
                             size / literal * 1e9);
             }
         }
-        std::printf("Time per search of one line; the literal pattern runs in PCRE2's JIT.\n");
+        std::printf(
+            "Time per search of one line (medians); the literal pattern runs in PCRE2's "
+            "JIT.\n");
     }
 
   private:
-    double Rate(const PageKind& kind, const std::string& engine) const {
+    const std::vector<double>& Rates(const PageKind& kind, const std::string& engine) const {
+        static const std::vector<double> kNone;
         const auto page = rates_.find(kind.name);
         if (page == rates_.end()) {
-            return 0;
+            return kNone;
         }
-        const auto rate = page->second.find(engine);
-        return rate == page->second.end() ? 0 : rate->second;
+        const auto rates = page->second.find(engine);
+        return rates == page->second.end() ? kNone : rates->second;
     }
 
-    std::map<std::string, std::map<std::string, double>> rates_;
+    // Run by run, the first engine's rate over the second's.
+    static std::vector<double> Ratios(const std::vector<double>& first,
+                                      const std::vector<double>& second) {
+        std::vector<double> ratios;
+        for (std::size_t run = 0; run < std::min(first.size(), second.size()); ++run) {
+            if (first[run] > 0 && second[run] > 0) {
+                ratios.push_back(first[run] / second[run]);
+            }
+        }
+        return ratios;
+    }
+
+    // "median [low-high]", each scaled by `scale`, with `decimals` places.
+    static std::string Format(const Spread& spread, double scale, int decimals) {
+        std::array<char, 64> text{};
+        std::snprintf(text.data(), text.size(), "%.*f [%.*f-%.*f]", decimals, spread.median * scale,
+                      decimals, spread.low * scale, decimals, spread.high * scale);
+        return text.data();
+    }
+
+    std::size_t Runs() const {
+        std::size_t runs = 0;
+        for (const auto& [page, engines] : rates_) {
+            for (const auto& [engine, rates] : engines) {
+                runs = std::max(runs, rates.size());
+            }
+        }
+        return runs;
+    }
+
+    std::map<std::string, std::map<std::string, std::vector<double>>> rates_;
 };
 
 }  // namespace

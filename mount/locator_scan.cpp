@@ -10,9 +10,9 @@ namespace brisvane {
 
 namespace {
 
-// The text is scanned a block of code units at a time: a block is first tested as a whole,
-// branch-free, and looked at unit by unit only when the test finds something. Compilers turn
-// such tests over a fixed count of units into vector compares.
+// The text is scanned a block at a time: a block is first tested as a whole, branch-free, and
+// looked at unit by unit only when the test finds something. Compilers turn such tests over a
+// fixed count of units into vector compares.
 constexpr std::size_t kBlock = 128;
 
 // All bits set when `condition` holds, none otherwise: compilers vectorise an OR of masks more
@@ -45,12 +45,35 @@ constexpr bool MayBeInColonSlashSlash(std::uint32_t pair) {
     return (pair | kColonSlashDifference) == kColonOrSlashThenSlash;
 }
 
-// Whether a pair from text[at, at + kBlock), cut from `at`, may be part of a "://": false
-// whenever no "://" has its colon in text[at, at + kBlock - 2].
-bool BlockMayHoldColonSlashSlash(TextView text, std::size_t at) {
+// The offsets of a scheme's "b:" and of its colon.
+constexpr std::size_t kBOffset = 2;
+constexpr std::size_t kColonOffset = 3;
+
+// A block of scheme starts: the kBlock - 1 positions from `start` on. The units it reads stand
+// before start + kBlock + kColonOffset.
+constexpr std::size_t kBlockStarts = kBlock - 1;
+
+// Whether a scheme starting in the block may have its "://" there: false whenever none of its
+// positions is followed by a "://" at the colon's offset. Cheap: one compare per pair, which
+// covers both positions of the pair.
+bool BlockMayHoldColonSlashSlash(TextView text, std::size_t start) {
     std::uint32_t hits = 0;
     for (std::size_t k = 0; k < kBlock; k += 2) {
-        hits |= Mask<std::uint32_t>(MayBeInColonSlashSlash(PairAt(text, at + k)));
+        hits |= Mask<std::uint32_t>(MayBeInColonSlashSlash(PairAt(text, start + kColonOffset + k)));
+    }
+    return hits != 0;
+}
+
+// Whether a scheme starting in the block may have its "b:" there (the letter in either case).
+// Dearer than the test for "://", but pages full of links, whose "https://" that test lets
+// through every few blocks, hold hardly any "b:".
+bool BlockMayHoldBColon(TextView text, std::size_t start) {
+    const TextView units = text.substr(start + kBOffset, kBlock + 1);
+    std::uint16_t hits = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+        hits |= static_cast<std::uint16_t>(
+            Mask<std::uint16_t>(static_cast<char16_t>(units[k] | u' ') == u'b') &
+            Mask<std::uint16_t>(units[k + 1] == u':'));
     }
     return hits != 0;
 }
@@ -64,6 +87,34 @@ bool BlockHolds(TextView text, std::size_t at, char16_t unit) {
     return hits != 0;
 }
 
+constexpr bool IsWordOrHyphen(char16_t unit) {
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') ||
+           (unit >= u'0' && unit <= u'9') || unit == u'_' || unit == u'-';
+}
+
+// Whether IsWordOrHyphen holds for a unit of text[at, at + kBlock). The same test, written so
+// that compilers vectorise it: ranges as unsigned differences, and one mask for each of three
+// kinds of unit (with four, or with masks ORed together, GCC no longer does). The hyphen shares
+// its mask with the digits: "-./0123456789" is one range, less ".".
+bool BlockHoldsWordUnit(TextView text, std::size_t at) {
+    constexpr char16_t kLastLetter = u'z' - u'a';
+    constexpr char16_t kLastHyphenToDigit = u'9' - u'-';
+    constexpr char16_t kLastDotToSlash = u'/' - u'.';
+    std::uint16_t letters = 0;
+    std::uint16_t hyphensAndDigits = 0;
+    std::uint16_t underscores = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+        const char16_t unit = text[at + k];
+        const auto lowerCase = static_cast<char16_t>(unit | (u'a' ^ u'A'));
+        letters |= Mask<std::uint16_t>(static_cast<char16_t>(lowerCase - u'a') <= kLastLetter);
+        hyphensAndDigits |= static_cast<std::uint16_t>(
+            Mask<std::uint16_t>(static_cast<char16_t>(unit - u'-') <= kLastHyphenToDigit) &
+            Mask<std::uint16_t>(static_cast<char16_t>(unit - u'.') > kLastDotToSlash));
+        underscores |= Mask<std::uint16_t>(unit == u'_');
+    }
+    return (letters | hyphensAndDigits | underscores) != 0;
+}
+
 bool SchemeAt(TextView text, std::size_t start) {
     for (std::size_t i = 0; i < kLocatorScheme.size(); ++i) {
         if (FoldAscii(text[start + i]) != kLocatorScheme[i]) {
@@ -73,32 +124,56 @@ bool SchemeAt(TextView text, std::size_t start) {
     return true;
 }
 
+// The first scheme that starts in [start, end), or npos.
+std::size_t FindSchemeByUnits(TextView text, std::size_t start, std::size_t end) {
+    end = std::min(end, text.size() - std::min(text.size(), kLocatorScheme.size() - 1));
+    for (; start < end; ++start) {
+        if (SchemeAt(text, start)) {
+            return start;
+        }
+    }
+    return TextView::npos;
+}
+
+// After the test for "://" has let a block through, how many more blocks get the test for "b:"
+// alone.
+constexpr std::size_t kBColonOnlyBlocks = 16;
+
 }  // namespace
 
 std::size_t FindLocatorScheme(TextView text, std::size_t from) {
-    // A scheme's "://" starts at its offset 3, and pages hold few of those: blocks without one
-    // are skipped whole, and in a block that may hold one, the pair that may belong to it is
-    // found pair by pair. Colons before `colon` have been ruled out.
-    constexpr std::size_t kColonOffset = 3;
-    std::size_t colon = from + kColonOffset;
-    while (colon + 2 < text.size()) {
-        while (colon + kBlock <= text.size() && !BlockMayHoldColonSlashSlash(text, colon)) {
-            colon += kBlock - 1;
+    // Most pages hold no "://" in most blocks, and the cheap test skips those. Pages of links
+    // hold one every few blocks, and there the cheap test would let most blocks through to the
+    // test for "b:" all the same: once it has let one through, the next blocks get that test
+    // alone, and the cheap test only comes back after them.
+    std::size_t start = from;
+    while (start + kBlock + kColonOffset <= text.size()) {
+        if (!BlockMayHoldColonSlashSlash(text, start)) {
+            start += kBlockStarts;
+            continue;
         }
-        std::size_t pair = colon;
-        while (pair + 1 < text.size() && !MayBeInColonSlashSlash(PairAt(text, pair))) {
-            pair += 2;
-        }
-        // The pair is the ":/" of a "://" at `pair`, or the "//" of one a unit before.
-        for (std::size_t candidate = std::max(pair, colon + 1) - 1; candidate <= pair;
-             ++candidate) {
-            if (candidate + 2 < text.size() && SchemeAt(text, candidate - kColonOffset)) {
-                return candidate - kColonOffset;
+        const std::size_t stop = start + kBColonOnlyBlocks * kBlockStarts;
+        for (; start <= stop && start + kBlock + kColonOffset <= text.size();
+             start += kBlockStarts) {
+            if (BlockMayHoldBColon(text, start)) {
+                const std::size_t found = FindSchemeByUnits(text, start, start + kBlockStarts);
+                if (found != TextView::npos) {
+                    return found;
+                }
             }
         }
-        colon = pair + 1;
     }
-    return TextView::npos;
+    return FindSchemeByUnits(text, start, text.size());
+}
+
+std::size_t FindEndOfLastWordUnit(TextView text, std::size_t from, std::size_t end) {
+    while (end >= from + kBlock && !BlockHoldsWordUnit(text, end - kBlock)) {
+        end -= kBlock;
+    }
+    while (end > from && !IsWordOrHyphen(text[end - 1])) {
+        --end;
+    }
+    return end;
 }
 
 std::size_t FindLineEnd(TextView text, std::size_t from) {

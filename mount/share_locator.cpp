@@ -8,11 +8,6 @@ namespace brisvane {
 
 namespace {
 
-constexpr bool IsWordOrHyphen(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-           c == u'_' || c == u'-';
-}
-
 // The characters of the optional path group other than word characters and hyphens: no word
 // character follows the last one on the line, so only these can extend the match there.
 constexpr bool IsPathPunctuation(char16_t c) {
@@ -37,10 +32,7 @@ std::vector<LocatorMatch> FindShareLocators(TextView page, std::size_t limit) {
         }
         const std::size_t firstFree = start + kLocatorScheme.size() + 1;  // ".+" takes at least one
         const std::size_t lineEnd = FindLineEnd(page, start + kLocatorScheme.size());
-        std::size_t last = lineEnd;
-        while (last > firstFree && !IsWordOrHyphen(page[last - 1])) {
-            --last;
-        }
+        const std::size_t last = FindEndOfLastWordUnit(page, firstFree, lineEnd);
         if (last > firstFree) {
             std::size_t end = last;
             if (end < lineEnd && page[end] == u'/') {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the locator search benchmark (g++, Release, no sanitizers) and runs it: our search,
-# PCRE2's JIT and a plain scan on the same pages, each measured several times in random order
-# (so that a busy machine hurts all three alike), then a table of the medians and their ratios.
+# PCRE2's JIT and a plain scan on the same pages, each measured five times in random order (so
+# that a busy machine hurts all three alike), then a table of the medians with their ranges, and
+# of the runs' ratios.
 # Arguments go to Google Benchmark, e.g. --benchmark_filter=page_10M.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,5 +14,5 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench --parallel 2
 
 build/bench/bench/brisvane_locator_bench --benchmark_repetitions=5 \
-    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true \
     --benchmark_color=false "$@"

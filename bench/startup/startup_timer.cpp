@@ -1,5 +1,7 @@
 // Times each program from its process start to its first visible window, alternating between
-// the programs so that a busy machine hurts all alike, and prints the medians.
+// the programs so that a busy machine hurts all alike, and prints the medians with their ranges,
+// and each program's time over the last program's, round by round: the median of those ratios
+// and their range.
 //   brisvane-startup-timer.exe <runs> <program.exe>...
 
 #include <windows.h>
@@ -66,6 +68,9 @@ double TimeToWindow(const std::wstring& program) {
     return search.found != nullptr ? elapsed.count() : -1;
 }
 
+// Fewer runs give a median that one disturbed run can move.
+constexpr int kLeastRuns = 5;
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -78,7 +83,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: brisvane-startup-timer <runs> <program.exe>...\n", stderr);
         return 2;
     }
-    const int runs = std::max(1, _wtoi(argv[1]));
+    const int runs = std::max(kLeastRuns, _wtoi(argv[1]));
     const std::vector<std::wstring> programs(argv + 2, argv + argc);
     std::vector<std::vector<double>> times(programs.size());
     // One unmeasured start each first: the first start in a prefix loads every DLL from disk.
@@ -86,7 +91,9 @@ int wmain(int argc, wchar_t** argv) {
         TimeToWindow(program);
     }
     for (int run = 0; run < runs; ++run) {
-        for (std::size_t i = 0; i < programs.size(); ++i) {
+        // Each round starts with the next program, so that none always follows the same one.
+        for (std::size_t turn = 0; turn < programs.size(); ++turn) {
+            const std::size_t i = (static_cast<std::size_t>(run) + turn) % programs.size();
             const double ms = TimeToWindow(programs[i]);
             if (ms < 0) {
                 std::fwprintf(stderr, L"%ls showed no window\n", programs[i].c_str());
@@ -95,13 +102,17 @@ int wmain(int argc, wchar_t** argv) {
             times[i].push_back(ms);
         }
     }
-    const double yardstick = Median(times.back());
     for (std::size_t i = 0; i < programs.size(); ++i) {
-        const double median = Median(times[i]);
-        std::wprintf(L"%-40ls median %7.1f ms (min %6.1f, max %6.1f) ratio %.2f\n",
-                     programs[i].substr(programs[i].find_last_of(L"\\/") + 1).c_str(), median,
-                     *std::min_element(times[i].begin(), times[i].end()),
-                     *std::max_element(times[i].begin(), times[i].end()), median / yardstick);
+        std::vector<double> ratios;
+        for (std::size_t run = 0; run < times[i].size(); ++run) {
+            ratios.push_back(times[i][run] / times.back()[run]);
+        }
+        std::wprintf(L"%-34ls median %7.1f ms (min %6.1f, max %6.1f)  ratio %.2f (%.2f - %.2f)\n",
+                     programs[i].substr(programs[i].find_last_of(L"\\/") + 1).c_str(),
+                     Median(times[i]), *std::min_element(times[i].begin(), times[i].end()),
+                     *std::max_element(times[i].begin(), times[i].end()), Median(ratios),
+                     *std::min_element(ratios.begin(), ratios.end()),
+                     *std::max_element(ratios.begin(), ratios.end()));
     }
     return 0;
 }

@@ -50,7 +50,6 @@ ControlSet::ControlSet(HWND window, HINSTANCE instance, const Organisation& orga
     InitCommonControlsOnce();
     CreateControls(window);
     StackControls();
-    AddTooltips(window);
 }
 
 HWND ControlSet::Control(ControlId id) const {
@@ -103,6 +102,9 @@ void ControlSet::StackControls() {
 }
 
 void ControlSet::AddTooltips(HWND window) {
+    if (tooltip_ != nullptr) {
+        return;
+    }
     tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
                                  nullptr, instance_, nullptr);

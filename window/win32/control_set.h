@@ -1,6 +1,7 @@
 // The controls of the main window, built from the control table alone: created in the table's
 // order inside the window and its frames, stacked for the dialog keys and screen readers, laid
-// out with their fonts at the window's DPI, given their tooltips, and coloured by their kind.
+// out with their fonts at the window's DPI, coloured by their kind, and given their tooltips
+// once the window is in view.
 // The controls and the tooltip are children of the window and go with it; the fonts they use
 // are owned here and must outlive them.
 #pragma once
@@ -18,8 +19,8 @@ namespace brisvane::window {
 
 class ControlSet {
   public:
-    // Creates every control of `organisation`'s table in `window` and its frames, stacked and
-    // with their tooltips. Only the credential frame is in view; LayOut places and sizes them all.
+    // Creates every control of `organisation`'s table in `window` and its frames, stacked. Only
+    // the credential frame is in view; LayOut places and sizes them all.
     ControlSet(HWND window, HINSTANCE instance, const Organisation& organisation);
     ~ControlSet() = default;
     // The controls' handles are shared with the window that holds them.
@@ -36,6 +37,10 @@ class ControlSet {
     // its background brush; null where its kind keeps the default colours.
     HBRUSH SetColours(HDC dc, HWND control) const;
 
+    // Gives the controls their tooltips, once. Nobody can point at a control before the window
+    // is in view and its messages run, so the window is shown first and this comes after.
+    void AddTooltips(HWND window);
+
     // Gives the log its accessible name, the first time it comes into view.
     void NameTheLog();
 
@@ -47,7 +52,6 @@ class ControlSet {
     void CreateControls(HWND window);
     void StackControls();
     void KeepLabelsBesideTheirBoxes();
-    void AddTooltips(HWND window);
 
     HINSTANCE instance_;
     ControlTableRows table_;

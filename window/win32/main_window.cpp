@@ -80,6 +80,10 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Load() {
     behaviour_.Form_Load();
+    // The window is in view: paint it now, then add what the member can only use once the
+    // messages run, so that it does not hold up the first sight of the window.
+    ::RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    controls_->AddTooltips(Handle());
 }
 
 HWND MainWindow::Control(ControlId id) const {

@@ -34,7 +34,8 @@ struct WindowServices {
 
 class MainWindow final : public FormView, public MountForm {
   public:
-    // Creates the window and its controls, hidden; Load shows it.
+    // Creates the window and its controls, hidden; Load shows it, then gives the controls their
+    // tooltips.
     MainWindow(HINSTANCE instance, const WindowServices& services);
     ~MainWindow() override;
     // The window's handle refers back to this object.
