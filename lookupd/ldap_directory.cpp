@@ -68,6 +68,17 @@ bool MakeNonBlocking(int socket) {
     return flags >= 0 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
+// Lets libldap read what has come in one go, several answers at once, instead of each
+// message's head and body apart (below TLS, where there is TLS). What it holds counts as data
+// ready for ldap_result, which empties it before saying that nothing is left.
+bool ReadAhead(LDAP* ld) {
+    Sockbuf* socketBuffer = nullptr;
+    return ldap_get_option(ld, LDAP_OPT_SOCKBUF, &socketBuffer) == LDAP_OPT_SUCCESS &&
+           socketBuffer != nullptr &&
+           ber_sockbuf_add_io(socketBuffer, &ber_sockbuf_io_readahead, LBER_SBIOD_LEVEL_PROVIDER,
+                              nullptr) == 0;
+}
+
 // A search's sending failed because of the connection, not of the search: the directory is
 // gone, or does not read (the socket is full).
 bool ConnectionTrouble(int code) {
@@ -133,8 +144,11 @@ class LdapDirectory::Connection {
     LdapDirectory& owner_;
     // Guarded by the owner's mutex.
     State state_ = State::kIdle;
-    std::size_t room_ = 0;   // searches it may still take while ready
-    bool sleeping_ = false;  // waits in poll(): Wake() it for work
+    std::size_t room_ = 0;  // searches it may still take while ready
+    // Set under the mutex when it found nothing to take and goes to poll(): Wake() it for
+    // work. Cleared without the mutex once awake, as it looks at the queue again before the
+    // next poll(): a lookup queued meanwhile is taken without a wake.
+    std::atomic<bool> sleeping_{false};
 
     WakeEvent wake_;
     ConnectInterrupt interrupt_;  // before the handle, which reports to it until it goes
@@ -159,7 +173,6 @@ void LdapDirectory::Connection::Run() {
             if (owner_.stopping_) {
                 return;
             }
-            sleeping_ = false;  // awake, whatever woke it: not a connection to wake
             if (state_ == State::kReady) {
                 room_ += freed;
                 TakeQueued(taken, answers);
@@ -172,7 +185,7 @@ void LdapDirectory::Connection::Run() {
             if (!owner_.queue_.empty()) {
                 other = owner_.NextToServe();
             }
-            sleeping_ = !connectBy;
+            sleeping_ = !connectBy && taken.empty();
         }
         if (other != nullptr) {
             other->Wake();
@@ -180,11 +193,12 @@ void LdapDirectory::Connection::Run() {
         owner_.Deliver(answers);
         if (connectBy) {
             Connect(*connectBy);
-            continue;
+        } else if (!taken.empty()) {
+            Send(taken, answers, freed);  // then the queue once more before waiting
+            taken.clear();
+        } else {
+            Wait(answers, freed);
         }
-        Send(taken, answers, freed);
-        taken.clear();
-        Wait(answers, freed);
     }
 }
 
@@ -216,7 +230,7 @@ void LdapDirectory::Connection::Connect(Clock::time_point deadline) {
     // Non-blocking from now on: a directory that sends half a message, or stops reading, can
     // never hold this thread past the deadlines it watches.
     if (ld && (ldap_get_option(ld.get(), LDAP_OPT_DESC, &socket) != LDAP_OPT_SUCCESS ||
-               socket < 0 || !MakeNonBlocking(socket))) {
+               socket < 0 || !MakeNonBlocking(socket) || !ReadAhead(ld.get()))) {
         ld.reset();
         error = "the connection has no usable socket";
     }
@@ -332,6 +346,7 @@ void LdapDirectory::Connection::Wait(Answers& answers, std::size_t& freed) {
     if (poll(watched, ld_ ? 2 : 1, timeout) < 0) {
         watched[0].revents = watched[1].revents = 0;
     }
+    sleeping_ = false;
     if (watched[0].revents != 0) {
         wake_.Clear();
         pauseConnecting_ = false;
