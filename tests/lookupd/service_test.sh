@@ -367,7 +367,7 @@ passed_over stalled-starttls "ldap://127.0.0.1:$stall_port" "ldap://127.0.0.1:$l
 # One connection, one search and no queue: while a lookup waits for the stalled replica, the
 # next one is refused at once as too busy.
 directory_config busy "ldaps://127.0.0.1:$silent_port" "$work/pki/ca.pem"
-printf 'connections = 1\nsearches_per_connection = 1\nqueue = 0\n' >>"$work/busy.toml"
+sed -i '/^filter = /a connections = 1\nsearches_per_connection = 1\nqueue = 0' "$work/busy.toml"
 start_service busy "$work/busy.toml"
 curl -sS --max-time 10 -o /dev/null -d user=alice "$(url)" 2>/dev/null &
 waiting=$!
