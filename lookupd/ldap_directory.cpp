@@ -565,15 +565,14 @@ SourceCounters LdapDirectory::Counters() const {
 void LdapDirectory::Admit(Lookup lookup) {
     AnswerCallback refused;
     Connection* wake = nullptr;
+    const std::size_t searches = connections_.size() * config_.searchesPerConnection;
     {
         const std::lock_guard lock(mutex_);
         if (stopping_) {
             return;
         }
         // Every search the connections can hold, and the queue beyond them.
-        const std::size_t capacity =
-            connections_.size() * config_.searchesPerConnection + config_.queue;
-        if (inFlight_.load() >= capacity) {
+        if (inFlight_.load() >= searches + config_.queue) {
             refused = std::move(lookup.done);
         } else {
             ++inFlight_;
@@ -586,8 +585,10 @@ void LdapDirectory::Admit(Lookup lookup) {
         ++overflows_;
         refused({Kind::kUnavailable,
                  {},
-                 "directory: too busy, " + std::to_string(config_.queue) +
-                     " lookups wait for a search already ([directory] queue)"});
+                 "directory: too busy: " + std::to_string(searches) + " searches and " +
+                     std::to_string(config_.queue) +
+                     " lookups waiting already ([directory] connections, "
+                     "searches_per_connection, queue)"});
         return;
     }
     if (wake != nullptr) {
