@@ -44,13 +44,14 @@ class WakeEvent {
     WakeEvent& operator=(WakeEvent&&) = delete;
 
     int Fd() const { return fd_; }
+    // Neither can fail but for a full counter (a wake pending already) or an empty one.
     void Signal() const {
         const std::uint64_t one = 1;
-        static_cast<void>(write(fd_, &one, sizeof one));
+        [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
     }
     void Clear() const {
         std::uint64_t count = 0;
-        static_cast<void>(read(fd_, &count, sizeof count));
+        [[maybe_unused]] const ssize_t taken = read(fd_, &count, sizeof count);
     }
 
   private:
