@@ -222,7 +222,7 @@ echo "=== Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinf
 echo "    load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "    slapd $(dpkg-query -W -f='${Version}' slapd), nginx $(dpkg-query -W -f='${Version}' nginx)," \
     "wrk $(dpkg-query -W -f='${Version}' wrk); service: $(grep -c . "$work/http.toml") lines of" \
-    "settings${LOOKUP_DIRECTORY_SETTINGS:+, [directory] $(tr '\n' ';' <<<"$LOOKUP_DIRECTORY_SETTINGS")}"
+    "settings${LOOKUP_DIRECTORY_SETTINGS:+, [directory] ${LOOKUP_DIRECTORY_SETTINGS//$'\n'/; }}"
 echo "=== Warming up"
 place shared
 for target in ${targets_of[shared]}; do
@@ -276,6 +276,11 @@ median() {
             else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# A figure with DECIMALS decimals, or "-" as it is: shown DECIMALS FIGURE.
+shown() {
+    if [ "$2" = - ]; then echo -; else printf '%.*f' "$1" "$2"; fi
+}
+
 declare -A rps
 # table PLACEMENT: the medians of that placement's rounds.
 table() {
@@ -305,11 +310,11 @@ table() {
                 "$connections" "$label" "${rps[$placement.$target.$connections]}" \
                 "$(median "$placement" "$target" "$connections" 5)" \
                 "$(median "$placement" "$target" "$connections" 6)" "${ratios[0]}" \
-                "${ratios[1]}" "$(median "$placement" "$target" "$connections" 7)" \
-                "$(median "$placement" "$target" "$connections" 8)" \
-                "$(median "$placement" "$target" "$connections" 9)" \
-                "$(median "$placement" "$target" "$connections" 10)" \
-                "$(median "$placement" "$target" "$connections" 11)"
+                "${ratios[1]}" "$(shown 1 "$(median "$placement" "$target" "$connections" 7)")" \
+                "$(shown 1 "$(median "$placement" "$target" "$connections" 8)")" \
+                "$(shown 1 "$(median "$placement" "$target" "$connections" 9)")" \
+                "$(shown 0 "$(median "$placement" "$target" "$connections" 10)")" \
+                "$(shown 0 "$(median "$placement" "$target" "$connections" 11)")"
         done
     done
 }
