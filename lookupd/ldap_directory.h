@@ -1,86 +1,105 @@
 // The LDAP source: members' home shares from the organisation's directory (Active Directory,
-// OpenLDAP), through OpenLDAP's libldap.
+// OpenLDAP), through OpenLDAP's libldap, without ever blocking the caller.
 #pragma once
-
-#include <ldap.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "lookupd/config.h"
+#include "lookupd/deadline_timer.h"
 #include "lookupd/member_source.h"
 
 namespace brisvane::lookupd {
 
-struct LdapUnbind {
-    void operator()(LDAP* ld) const { ldap_unbind_ext_s(ld, nullptr, nullptr); }
-};
-using LdapHandle = std::unique_ptr<LDAP, LdapUnbind>;
-
-struct LdapMessageFree {
-    void operator()(LDAPMessage* message) const { ldap_msgfree(message); }
-};
-using LdapMessageHandle = std::unique_ptr<LDAPMessage, LdapMessageFree>;
-
-struct LdapValuesFree {
-    void operator()(berval** values) const { ldap_value_free_len(values); }
-};
-using LdapValuesHandle = std::unique_ptr<berval*, LdapValuesFree>;
-
-// One persistent connection per worker: a pool of as many connections as the server has
-// worker threads, each connected on first use and again after any failure. Every lookup
-// (connect, StartTLS, bind and search together) ends within the configured time-out; the URLs
-// are tried in order; referrals are not chased; for ldaps:// and StartTLS the directory's
-// certificate must be valid for its name and signed by a CA of ca_file, always.
+// A pool of `connections` connections to the directory, each with one thread that sends
+// searches (at most `searches_per_connection` outstanding) and collects their results as they
+// come. A lookup waits in a queue until a connection has room for it; beyond the searches the
+// pool can hold, at most `queue` lookups wait, and more are answered kUnavailable at once (too
+// busy). Connections are made when lookups need them and again after one is lost (a lookup
+// sent on a connection found dead is sent once more on another). Every lookup is answered by
+// its deadline, [directory] timeout after it was asked, wherever it is: waiting, connecting
+// (the URLs in order, each with a fair share of the time left, so a replica that is down or
+// stalls leaves time for the next; TLS and the bind included) or searching (the search is then
+// abandoned). Referrals are not chased and continuation references are skipped; for ldaps://
+// and StartTLS the directory's certificate must be valid for its name and signed by a CA of
+// ca_file, always.
 class LdapDirectory final : public MemberSource {
   public:
     LdapDirectory(DirectoryConfig config, std::string bindPassword);
-    // Wipes the bind password.
+    // Stops the connections' threads and drops the callbacks of the lookups not answered yet
+    // WITHOUT calling them: the owner destroys the directory only once nobody waits for an
+    // answer (the HTTP servers are gone). A callback that runs already finishes first. Wipes
+    // the bind password.
     ~LdapDirectory() override;
     LdapDirectory(const LdapDirectory&) = delete;
     LdapDirectory& operator=(const LdapDirectory&) = delete;
     LdapDirectory(LdapDirectory&&) = delete;
     LdapDirectory& operator=(LdapDirectory&&) = delete;
 
-    void Find(std::string_view username, AnswerCallback done) override { done(FindNow(username)); }
+    // Answers on one of the directory's threads, or at once when the queue is full.
+    void Find(std::string_view username, AnswerCallback done) override;
 
-    // Whether the directory answers a search of the base DN now (for a readiness probe).
-    void CheckReady(ReadyCallback done) override { done(Ready()); }
+    // Whether the directory answers a search of the base DN itself, under the same deadline.
+    void CheckReady(ReadyCallback done) override;
 
-    SourceCounters Counters() const override {
-        return {reconnects_.load(), errors_.load(), 0, 0, 0};
-    }
+    SourceCounters Counters() const override;
 
   private:
     using Clock = std::chrono::steady_clock;
+    class Connection;
 
-    MemberAnswer FindNow(std::string_view username);
-    bool Ready();
+    struct Lookup {
+        std::string filter;  // empty: the readiness check, a search of base_dn itself
+        Clock::time_point deadline;
+        AnswerCallback done;
+        bool retried = false;  // sent once already, on a connection found dead
+    };
 
-    class Lease;
-    struct Attempt;
+    struct Answer {
+        AnswerCallback done;
+        MemberAnswer answer;
+    };
+    using Answers = std::vector<Answer>;
 
-    // A connection to the first URL that answers, bound; nullptr and `error` when none does.
-    LdapHandle Connect(Clock::time_point deadline, std::string& error);
-    LdapHandle ConnectTo(const std::string& url, Clock::time_point deadline, std::string& error);
-    MemberAnswer Search(LDAP* ld, std::string_view username, Clock::time_point deadline,
-                        int& resultCode) const;
+    void Admit(Lookup lookup);
+    // Calls the callbacks, outside the lock.
+    void Deliver(Answers& answers);
+    MemberAnswer TimedOut() const;
 
-    DirectoryConfig config_;
+    // The members below take the lock first.
+    // The connection to wake for the queue's lookups, if the connections awake will not take
+    // them all: a ready one with room, else one that may connect.
+    Connection* NextToServe();
+    // Whether the queue holds more lookups than the connections ready or connecting, `asking`
+    // aside, will take.
+    bool Uncovered(const Connection* asking) const;
+    bool AnyServing(const Connection* asking) const;
+    void ArmQueueDeadline(Clock::time_point when);
+    // The queue's deadline: the lookups that waited too long are answered.
+    void ExpireQueued();
+
+    const DirectoryConfig config_;
     std::string bindPassword_;
-    bool usesTls_ = false;
 
     std::mutex mutex_;
-    std::condition_variable returned_;
-    std::vector<LdapHandle> idle_;  // connected or empty (connect on use)
+    std::deque<Lookup> queue_;  // lookups waiting for a connection with room, the oldest first
+    std::atomic<bool> stopping_{false};  // set under the lock; read without it by Deliver
+    Clock::time_point queueDeadline_ = Clock::time_point::max();  // when the queue is looked at
 
     std::atomic<std::uint64_t> reconnects_{0};
     std::atomic<std::uint64_t> errors_{0};
+    std::atomic<std::uint64_t> timeouts_{0};
+    std::atomic<std::uint64_t> overflows_{0};
+    std::atomic<std::uint64_t> inFlight_{0};
+
+    DeadlineTimer timer_;  // after what its actions use; before the connections, which arm it
+    std::vector<std::unique_ptr<Connection>> connections_;  // last: their threads stop first
 };
 
 }  // namespace brisvane::lookupd

@@ -45,6 +45,7 @@ class MemberSource {
 
     // Calls `done` once with whether the source can answer now (the directory answers a
     // search), within the same time-out as a lookup.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): by value for the overrides to keep
     virtual void CheckReady(ReadyCallback done) { done(true); }
 
     // Reads what the source reads from disk again, where it reads anything (SIGHUP).

@@ -212,13 +212,16 @@ const std::array kSettings = {
             &In<&Config::directory, &D::caFile>, 0, 0, NotEmpty},
     Setting{"directory", "retry_after", R"("5s")", "what a 503 asks the client to wait",
             &In<&Config::directory, &D::retryAfter>, kSecond, kDay},
-    Setting{"directory", "connections", "4",
-            "connections to the directory, each carrying several searches at once",
+    Setting{"directory", "connections", "8",
+            "connections to the directory, each carrying several searches; made as lookups need "
+            "them",
             &In<&Config::directory, &D::connections>, 1, 256},
-    Setting{"directory", "searches_per_connection", "16",
-            "searches outstanding on one connection at most",
-            &In<&Config::directory, &D::searchesPerConnection>, 1, 1024},
-    Setting{"directory", "queue", "1024", "lookups that may wait for a search; beyond, 503 at once",
+    Setting{
+        "directory", "searches_per_connection", "64",
+        "searches outstanding on one connection at most; slapd lets 100 wait on an anonymous one",
+        &In<&Config::directory, &D::searchesPerConnection>, 1, 1024},
+    Setting{"directory", "queue", "1024",
+            "lookups that may wait beyond all the connections' searches; more get 503 at once",
             &In<&Config::directory, &D::queue>, 0, kManyConnections},
 
     Setting{"members", "file", "",

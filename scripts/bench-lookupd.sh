@@ -10,17 +10,28 @@
 #   service (cache)  brisvane-lookupd over HTTP with [cache] ttl = "3600s" (longer than the
 #                    run), warmed before the rounds; the share of lookups it answered from the
 #                    cache during the rounds is printed
-# at 1, 16 and 64 connections, each figure the median of ROUNDS interleaved rounds of SECONDS
-# each. Then the resident memory of a fresh service (16 connections) after 100,000 and
-# 1,000,000 requests, and that of a fresh cached one after 500,000 and 1,000,000 requests for
-# 200,000 different names (10,000 members, the others unknown), more than its max_entries
-# (the default, 100,000) holds. slapd and nginx run from private configurations in a temporary
-# folder on 127.0.0.1, never the system's instances.
+# at 1, 16 and 64 connections, in two placements:
+#   separate    the production shape, where the directory has a machine of its own: slapd on
+#               core 0, the service, nginx and the load generators on core 1 (taskset); the
+#               service, directory and nginx rows
+#   shared      everything on every core, as on one machine; all five rows
+# Each figure is the median of ROUNDS interleaved rounds of SECONDS each, with the CPU time per
+# lookup of the target itself (the service or nginx), of slapd and of the load generator (wrk
+# or the directory client), from /proc, and how busy each core was. Then the resident memory
+# of a fresh service (16 connections) after 100,000 and 1,000,000 requests, and that of a fresh
+# cached one after 500,000 and 1,000,000 requests for 200,000 different names (10,000 members,
+# the others unknown), more than its max_entries (the default, 100,000) holds. slapd and nginx
+# run from private configurations in a temporary folder on 127.0.0.1, never the system's
+# instances.
 #
-#   scripts/bench-lookupd.sh [--rounds N] [--seconds S] [--no-memory]
+#   scripts/bench-lookupd.sh [--rounds N] [--seconds S] [--no-memory] [--directory SETTING]...
 #
-# The output ends with one line per connection count for the service with the cache, then one
-# per connection count for the default service (no cache), for other tools to read:
+# --directory adds a [directory] setting to the services' configuration ("connections = 8"),
+# to compare settings; without it they run on the defaults.
+#
+# The output ends with one line per connection count for the service with the cache (shared
+# cores), then one per connection count for the default service (separate cores), for other
+# tools to read:
 #   cache connections 16: service 20000/s directory 1500/s nginx 9000/s service/directory ...
 #   connections 16: service 1234/s directory 1500/s nginx 9000/s service/directory 0.82 ...
 # Exits non-zero when a measured request failed (a benchmark of errors measures nothing).
@@ -31,11 +42,13 @@ source scripts/lib/packages.sh
 rounds=5
 seconds=3
 memory=yes
+export LOOKUP_DIRECTORY_SETTINGS=""  # read by service_config
 while [ $# -gt 0 ]; do
     case "$1" in
         --rounds) rounds="$2"; shift 2 ;;
         --seconds) seconds="$2"; shift 2 ;;
         --no-memory) memory=""; shift ;;
+        --directory) LOOKUP_DIRECTORY_SETTINGS+="${LOOKUP_DIRECTORY_SETTINGS:+$'\n'}$2"; shift 2 ;;
         *) sed -n '/^#   scripts\/bench-lookupd.sh/p' "$0" | sed 's/^# *//' >&2; exit 2 ;;
     esac
 done
@@ -59,11 +72,13 @@ http_port="$(free_port)"
 service_config "$work/http.toml" "127.0.0.1:$http_port" "$ldap_port" "$work/bind-password"
 start_service "$binary" "$work/http.toml" "$work/http.log" "$http_port"
 pids+=("$service_pid")
+http_pid=$service_pid
 https_port="$(free_port)"
 service_config "$work/https.toml" "127.0.0.1:$https_port" "$ldap_port" "$work/bind-password" \
     "$work/pki/localhost.pem" "$work/pki/localhost.key"
 start_service "$binary" "$work/https.toml" "$work/https.log" "$https_port"
 pids+=("$service_pid")
+https_pid=$service_pid
 # cached_config FILE ADDRESS OBSERVE_ADDRESS: the plain service's settings with the cache on
 # for longer than any run, and its metrics on OBSERVE_ADDRESS.
 cached_config() {
@@ -112,8 +127,45 @@ CONF
 start_nginx "$work/nginx" "$work/nginx/nginx.conf" "$nginx_port"
 pids+=("$nginx_pid")
 
-# One measurement: measure TARGET CONNECTIONS SECONDS; prints the "result ..." line.
-measure() {
+slapd_pid="$(cat "$work/slapd/slapd.pid")"
+if [ "$(nproc)" -lt 2 ]; then
+    echo "bench-lookupd.sh: the separate placement needs two cores, this machine has $(nproc)" >&2
+    exit 1
+fi
+all_cores="0-$(($(nproc) - 1))"
+
+# place PLACEMENT: slapd on core 0 and the rest on core 1 (separate), or all on every core
+# (shared). The load generators follow the benchmark's shell, which `measure` places too.
+place() {
+    local slapd_cores="$all_cores" other_cores="$all_cores" pid
+    if [ "$1" = separate ]; then
+        slapd_cores=0
+        other_cores=1
+    fi
+    taskset -a -p -c "$slapd_cores" "$slapd_pid" >/dev/null
+    for pid in "$http_pid" "$https_pid" "$cache_pid" "$nginx_pid" $(pgrep -P "$nginx_pid"); do
+        taskset -a -p -c "$other_cores" "$pid" >/dev/null
+    done
+    load_cores="$other_cores"
+}
+
+# Clock ticks of CPU time (user and system, every thread) of the processes PID...
+cpu_ticks() {
+    local pid total=0
+    for pid in "$@"; do
+        total=$((total + $(sed 's/.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 }')))
+    done
+    echo "$total"
+}
+# Busy and total clock ticks of cores 0 and 1 so far: "busy0 total0 busy1 total1".
+core_ticks() {
+    awk '$1 == "cpu0" || $1 == "cpu1" {
+        total = 0; for (i = 2; i <= NF; i++) total += $i
+        printf "%d %d ", total - $5 - $6, total }' /proc/stat
+}
+
+# The load of one measurement: load TARGET CONNECTIONS SECONDS; prints the "result ..." line.
+load() {
     local target="$1" connections="$2" duration="$3"
     case "$target" in
         service) run_wrk "http://127.0.0.1:$http_port$LOOKUP_PATH" "$connections" "${duration}s" \
@@ -130,16 +182,50 @@ measure() {
     esac
 }
 
-targets=(service directory nginx https cache)
+# One measurement in the current placement: measure TARGET CONNECTIONS SECONDS; prints the
+# load's "result ..." line with the CPU microseconds per lookup of the target itself (own_us,
+# none for the directory, whose client is the load), of slapd (slapd_us) and of the load
+# generator (load_us), and the share of cores 0 and 1 that was busy (core0, core1).
+measure() {
+    local target="$1" connections="$2" duration="$3" own=() line own0 slapd0 cores0 cores1
+    local TIMEFORMAT='%3U %3S'
+    case "$target" in
+        service) own=("$http_pid") ;;
+        https) own=("$https_pid") ;;
+        cache) own=("$cache_pid") ;;
+        nginx) mapfile -t own < <(echo "$nginx_pid"; pgrep -P "$nginx_pid") ;;
+    esac
+    own0="$(cpu_ticks "${own[@]}")"
+    slapd0="$(cpu_ticks "$slapd_pid")"
+    cores0="$(core_ticks)"
+    { time line="$(taskset -p -c "$load_cores" "$BASHPID" >/dev/null &&
+        load "$target" "$connections" "$duration")"; } 2>"$work/load-time" || return 1
+    cores1="$(core_ticks)"
+    awk -v line="$line" -v own="$(($(cpu_ticks "${own[@]}") - own0))" -v has_own="${#own[@]}" \
+        -v slapd="$(($(cpu_ticks "$slapd_pid") - slapd0))" -v tick="$(getconf CLK_TCK)" \
+        -v load="$(cat "$work/load-time")" -v before="$cores0" -v after="$cores1" 'BEGIN {
+        n = split(line, f, /[ =]/)
+        for (i = 2; i < n; i += 2) if (f[i] == "requests") requests = f[i + 1]
+        split(load, l, " "); split(before, b, " "); split(after, a, " ")
+        us = requests > 0 ? 1e6 / tick / requests : 0
+        printf "%s own_us=%s slapd_us=%.1f load_us=%.1f core0=%.0f core1=%.0f\n", line,
+            (has_own > 0 ? sprintf("%.1f", own * us) : "-"), slapd * us,
+            (l[1] + l[2]) * tick * us, 100 * (a[1] - b[1]) / (a[2] - b[2] + 1e-9),
+            100 * (a[3] - b[3]) / (a[4] - b[4] + 1e-9) }'
+}
+
+declare -A targets_of=([separate]="service directory nginx" [shared]="service directory nginx https cache")
+placements=(separate shared)
 connection_counts=(1 16 64)
 echo "=== Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)," \
     "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
 echo "    load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "    slapd $(dpkg-query -W -f='${Version}' slapd), nginx $(dpkg-query -W -f='${Version}' nginx)," \
     "wrk $(dpkg-query -W -f='${Version}' wrk); service: $(grep -c . "$work/http.toml") lines of" \
-    "settings, default workers"
+    "settings${LOOKUP_DIRECTORY_SETTINGS:+, [directory] ${LOOKUP_DIRECTORY_SETTINGS//$'\n'/; }}"
 echo "=== Warming up"
-for target in "${targets[@]}"; do
+place shared
+for target in ${targets_of[shared]}; do
     measure "$target" 16 1 >/dev/null
 done
 # The cache's warm-up: 5 s of random members at 16 connections asks nearly every one of them.
@@ -147,65 +233,116 @@ measure cache 16 5 >/dev/null
 hits_before="$(cache_counter "$cache_observe" brisvane_cache_hits_total)"
 misses_before="$(cache_counter "$cache_observe" brisvane_cache_misses_total)"
 
-# Rounds: every target and connection count once per round, the targets in a different order
-# each round, so that a busy machine hurts all of them alike.
+# Rounds: every placement, target and connection count once per round, the placements and
+# targets in a different order each round, so that a busy machine hurts all of them alike.
 results="$work/results"
 failed=""
 for round in $(seq "$rounds"); do
     echo "=== Round $round of $rounds"
-    for connections in "${connection_counts[@]}"; do
-        for i in "${!targets[@]}"; do
-            target="${targets[$(((i + round) % ${#targets[@]}))]}"
-            line="$(measure "$target" "$connections" "$seconds")" || line="result rps=0"
-            errors="$(field "$line" errors)"
-            non200="$(field "$line" non200)"
-            if [ "${errors:-1}" != 0 ] || [ "${non200:-1}" != 0 ]; then
-                echo "    $target at $connections connections: FAILED REQUESTS: $line" >&2
-                failed=yes
-            fi
-            echo "$target $connections $(field "$line" rps) $(field "$line" p50_ms)" \
-                "$(field "$line" p99_ms)" >>"$results"
+    for p in 0 1; do
+        placement="${placements[$(((p + round) % 2))]}"
+        place "$placement"
+        read -ra targets <<<"${targets_of[$placement]}"
+        for connections in "${connection_counts[@]}"; do
+            for i in "${!targets[@]}"; do
+                target="${targets[$(((i + round) % ${#targets[@]}))]}"
+                line="$(measure "$target" "$connections" "$seconds")" || line="result rps=0"
+                errors="$(field "$line" errors)"
+                non200="$(field "$line" non200)"
+                if [ "${errors:-1}" != 0 ] || [ "${non200:-1}" != 0 ]; then
+                    echo "    $target at $connections connections ($placement): FAILED" \
+                        "REQUESTS: $line" >&2
+                    failed=yes
+                fi
+                echo "$placement $target $connections $(field "$line" rps)" \
+                    "$(field "$line" p50_ms) $(field "$line" p99_ms) $(field "$line" own_us)" \
+                    "$(field "$line" slapd_us) $(field "$line" load_us) $(field "$line" core0)" \
+                    "$(field "$line" core1)" >>"$results"
+            done
         done
     done
 done
+place shared
 
 hits=$(($(cache_counter "$cache_observe" brisvane_cache_hits_total) - hits_before))
 misses=$(($(cache_counter "$cache_observe" brisvane_cache_misses_total) - misses_before))
 
-# The median of the values in column COLUMN of the results of TARGET at CONNECTIONS.
+# The median of column COLUMN of the results of PLACEMENT, TARGET at CONNECTIONS ("-" when the
+# column has no figures).
 median() {
-    awk -v t="$1" -v c="$2" -v k="$3" '$1 == t && $2 == c { print $k }' "$results" | sort -g |
-        awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+    awk -v p="$1" -v t="$2" -v c="$3" -v k="$4" '$1 == p && $2 == t && $3 == c && $k != "-" {
+        print $k }' "$results" | sort -g |
+        awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]
+            else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# A figure with DECIMALS decimals, or "-" as it is: shown DECIMALS FIGURE.
+shown() {
+    if [ "$2" = - ]; then echo -; else printf '%.*f' "$1" "$2"; fi
+}
+
+declare -A rps
+# table PLACEMENT: the medians of that placement's rounds.
+table() {
+    local placement="$1" connections target label ratios
+    read -ra targets <<<"${targets_of[$placement]}"
+    printf '%-11s %-16s %11s %8s %8s %10s %7s %8s %8s %8s %6s %6s\n' connections target \
+        requests/s p50 p99 /directory /nginx own_us slapd_us load_us core0 core1
+    for connections in "${connection_counts[@]}"; do
+        for target in "${targets[@]}"; do
+            rps[$placement.$target.$connections]="$(median "$placement" "$target" "$connections" 4)"
+        done
+        for target in "${targets[@]}"; do
+            label="$target"
+            ratios=("" "")
+            case "$target" in
+                service | https | cache)
+                    label="service (http)"
+                    [ "$target" = https ] && label="service (https)"
+                    [ "$target" = cache ] && label="service (cache)"
+                    read -ra ratios <<<"$(awk -v s="${rps[$placement.$target.$connections]}" \
+                        -v d="${rps[$placement.directory.$connections]}" \
+                        -v n="${rps[$placement.nginx.$connections]}" \
+                        'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }')"
+                    ;;
+            esac
+            printf '%-11s %-16s %11.0f %8.3f %8.3f %10s %7s %8s %8s %8s %6s %6s\n' \
+                "$connections" "$label" "${rps[$placement.$target.$connections]}" \
+                "$(median "$placement" "$target" "$connections" 5)" \
+                "$(median "$placement" "$target" "$connections" 6)" "${ratios[0]}" \
+                "${ratios[1]}" "$(shown 1 "$(median "$placement" "$target" "$connections" 7)")" \
+                "$(shown 1 "$(median "$placement" "$target" "$connections" 8)")" \
+                "$(shown 1 "$(median "$placement" "$target" "$connections" 9)")" \
+                "$(shown 0 "$(median "$placement" "$target" "$connections" 10)")" \
+                "$(shown 0 "$(median "$placement" "$target" "$connections" 11)")"
+        done
+    done
 }
 
 echo
 echo "Medians of $rounds rounds of ${seconds} s; latency in ms; requests/s of the service over" \
-    "the directory's and nginx's"
-printf '%-12s %-16s %12s %9s %9s %10s %10s\n' connections target requests/s p50 p99 \
-    /directory /nginx
-declare -A rps
-for connections in "${connection_counts[@]}"; do
-    for target in "${targets[@]}"; do
-        rps[$target.$connections]="$(median "$target" "$connections" 3)"
-    done
-    for target in "${targets[@]}"; do
-        label="$target"
-        ratios=("" "")
-        case "$target" in
-            service | https | cache)
-                label="service (http)"
-                [ "$target" = https ] && label="service (https)"
-                [ "$target" = cache ] && label="service (cache)"
-                read -ra ratios <<<"$(awk -v s="${rps[$target.$connections]}" \
-                    -v d="${rps[directory.$connections]}" -v n="${rps[nginx.$connections]}" \
-                    'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }')"
-                ;;
-        esac
-        printf '%-12s %-16s %12.0f %9.3f %9.3f %10s %10s\n' "$connections" "$label" \
-            "${rps[$target.$connections]}" "$(median "$target" "$connections" 4)" \
-            "$(median "$target" "$connections" 5)" "${ratios[0]}" "${ratios[1]}"
-    done
+    "the directory's and nginx's; CPU microseconds per lookup of the target itself, of slapd and"
+echo "of the load generator; busy % of cores 0 and 1."
+echo
+echo "Separate: slapd on core 0, the service, nginx and the load generators on core 1"
+table separate
+# The goals, on the separate placement.
+for connections in 16 64; do
+    awk -v c="$connections" -v s="${rps[separate.service.$connections]}" \
+        -v d="${rps[separate.directory.$connections]}" \
+        -v ss="$(median separate service "$connections" 8)" \
+        -v ds="$(median separate directory "$connections" 8)" \
+        -v sp="$(median separate service "$connections" 6)" \
+        -v dp="$(median separate directory "$connections" 6)" 'BEGIN {
+        printf "    at %d: service/directory %.2f (goal >= 0.85), slapd CPU per search through", c,
+            (d > 0 ? s / d : 0)
+        printf " the service over direct %.2f (goal <= 1.1), p99 through the service over direct",
+            (ds > 0 ? ss / ds : 0)
+        printf " %.2f%s\n", (dp > 0 ? sp / dp : 0), (c == 64 ? " (goal <= 2)" : "") }'
 done
+echo
+echo "Shared: everything on every core"
+table shared
 echo "service (cache): $hits of the $((hits + misses)) lookups in the rounds answered from the" \
     "cache ($(awk -v h="$hits" -v m="$misses" 'BEGIN { printf "%.1f", (h + m > 0 ? 100 * h / (h + m) : 0) }')%)"
 
@@ -280,13 +417,16 @@ fi
 
 echo
 echo "    load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-# The lines for other tools: the cached service's ("cache connections ..."), then the default's.
+# The lines for other tools: the cached service's ("cache connections ...", shared cores), then
+# the default's (separate cores).
 for prefix in "cache " ""; do
     target=service
-    [ -n "$prefix" ] && target=cache
+    placement=separate
+    [ -n "$prefix" ] && target=cache && placement=shared
     for connections in "${connection_counts[@]}"; do
-        awk -v p="$prefix" -v c="$connections" -v s="${rps[$target.$connections]}" \
-            -v d="${rps[directory.$connections]}" -v n="${rps[nginx.$connections]}" 'BEGIN {
+        awk -v p="$prefix" -v c="$connections" -v s="${rps[$placement.$target.$connections]}" \
+            -v d="${rps[$placement.directory.$connections]}" \
+            -v n="${rps[$placement.nginx.$connections]}" 'BEGIN {
             format = "%sconnections %d: service %.0f/s directory %.0f/s nginx %.0f/s"
             format = format " service/directory %.2f service/nginx %.2f\n"
             printf format, p, c, s, d, n, (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }'

@@ -44,7 +44,7 @@ begin_work  # $work, the processes in $pids, all stopped and removed on exit
 now_ms() { date +%s%3N; }
 
 members=10000
-workers=4  # the service's default: one directory connection each
+directory_connections=8  # the service's default [directory] connections
 members_ldif "$members" >"$work/members.ldif"
 ldap_port="$(free_port)"
 slapd_start "$work/slapd" "$ldap_port" "$work/members.ldif"
@@ -209,7 +209,7 @@ last_503="$(awk '$2 == 503 { t = $1 } END { printf "%.0f", t }' "$work/statuses"
 
 echo
 echo "Soak report: brisvane-lookupd, $duration s at $rate requests/s ($rate_note), two instances"
-echo "(HTTPS, $workers workers each) behind nginx on slapd with $members members"
+echo "(HTTPS, default settings) behind nginx on slapd with $members members"
 printf '%s\n' "${events[@]}"
 echo "  t=$(((end_ms - start_ms) / 1000))s load stopped"
 last_note=""
@@ -284,13 +284,14 @@ else
         "after it and SIGHUP (limit $rss_limit KiB; ${first_window[4]}/${second_window[4]} samples)"
 fi
 if [ "${end_window[4]}" -gt 0 ] && [ "${end_window[2]}" -le $((first_window[2] + 1)) ] &&
-    [ "${end_window[3]}" -le "$workers" ]; then
+    [ "${end_window[3]}" -le "$directory_connections" ]; then
     check OK "descriptors flat: ${first_window[2]} besides connections before the outage," \
         "${end_window[2]} at the end; at most ${end_window[3]} directory connections" \
-        "($workers workers)"
+        "(of $directory_connections)"
 else
     check FAIL "descriptors grew: ${first_window[2]} besides connections before the outage," \
-        "${end_window[2]} at the end; ${end_window[3]} directory connections ($workers workers)"
+        "${end_window[2]} at the end; ${end_window[3]} directory connections (of" \
+        "$directory_connections)"
 fi
 if [ "$health_served" -eq 0 ]; then
     echo "  --  /healthz and /readyz: not served by this build of the service (404 or no" \

@@ -70,7 +70,9 @@ LDIF
 
 # The service's configuration on the directory at ldap://127.0.0.1:LDAP_PORT:
 #   service_config FILE ADDRESS LDAP_PORT PASSWORD_FILE [CERT KEY]
-# No cap per client address: the load comes from one address (wrk or the balancer).
+# No cap and no rate limit per client address: the load comes from one address (wrk or the
+# balancer); the bind password goes to slapd on 127.0.0.1 without TLS. Lines in
+# $LOOKUP_DIRECTORY_SETTINGS are added to [directory].
 service_config() {
     local file="$1" address="$2" ldap_port="$3" password_file="$4" cert="${5:-}" key="${6:-}"
     {
@@ -83,12 +85,17 @@ service_config() {
         fi
         echo "[limits]"
         echo "connections_per_address = 0"
+        echo "requests_per_second_per_address = 0"
         echo "[directory]"
         echo "urls = [\"ldap://127.0.0.1:$ldap_port\"]"
+        echo "allow_plain_bind = true"
         echo "bind_dn = \"$LOOKUP_BIND_DN\""
         echo "bind_password_file = \"$password_file\""
         echo "base_dn = \"ou=people,dc=campus,dc=example\""
         echo "filter = \"(uid=%s)\""
+        if [ -n "${LOOKUP_DIRECTORY_SETTINGS:-}" ]; then
+            echo "$LOOKUP_DIRECTORY_SETTINGS"
+        fi
         echo "[organisation]"
         echo "file_servers = [\".campus.example\"]"
     } >"$file"

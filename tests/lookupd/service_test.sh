@@ -331,6 +331,52 @@ ask "user=alice"
 check "the hung replica is passed over: alice found" test "$status" = 200 -a "$(locator_lines)" = 1
 kill -CONT "$(cat "$work/replica/slapd.pid")"
 
+echo "== Replicas whose TLS handshake stalls, first in the list: the next one answers"
+# stalling_directory MODE: a replica that stalls (tests/lookupd/stalling_directory.py) on a free
+# port, in $stall_port; it is ended with the services.
+stalling_directory() {
+    python3 "$root/tests/lookupd/stalling_directory.py" "$1" >"$work/stall-$1.port" &
+    service_pids+=("$!")
+    local _
+    for _ in $(seq 100); do
+        stall_port="$(cat "$work/stall-$1.port")"
+        [ -n "$stall_port" ] && return 0
+        sleep 0.05
+    done
+    echo "the stalling directory ($1) did not start"
+    exit 1
+}
+# passed_over NAME FIRST_URL SECOND_URL [START_TLS]: a service on the two URLs (timeout 2 s)
+# finds alice through the second.
+passed_over() {
+    directory_config "$1" "$2" "$work/pki/ca.pem" "${4:-false}"
+    sed -i "s|^urls = .*|urls = [\"$2\", \"$3\"]|" "$work/$1.toml"
+    start_service "$1" "$work/$1.toml"
+    local started_ns took_ms
+    started_ns=$(date +%s%N)
+    ask "user=alice"
+    took_ms=$((($(date +%s%N) - started_ns) / 1000000))
+    check "$1: the stalled replica is passed over within the time-out, alice found ($took_ms ms)" \
+        test "$status" = 200 -a "$(locator_lines)" = 1
+}
+stalling_directory silent
+silent_port=$stall_port
+passed_over silent-ldaps "ldaps://127.0.0.1:$silent_port" "ldaps://127.0.0.1:$SLAPD_LDAPS_PORT"
+stalling_directory starttls
+passed_over stalled-starttls "ldap://127.0.0.1:$stall_port" "ldap://127.0.0.1:$ldap_port" true
+# One connection, one search and no queue: while a lookup waits for the stalled replica, the
+# next one is refused at once as too busy.
+directory_config busy "ldaps://127.0.0.1:$silent_port" "$work/pki/ca.pem"
+sed -i '/^filter = /a connections = 1\nsearches_per_connection = 1\nqueue = 0' "$work/busy.toml"
+start_service busy "$work/busy.toml"
+curl -sS --max-time 10 -o /dev/null -d user=alice "$(url)" 2>/dev/null &
+waiting=$!
+sleep 0.5
+ask "user=bob"
+wait "$waiting"
+check "a lookup over the queue's bound: 503 at once, logged as too busy" \
+    test "$status" = 503 -a "$(grep -c 'warning=.*too busy' "$work/busy.log")" = 1
+
 echo "== Anonymous, a replica that is down first in the list: the next one is asked"
 directory_config anonymous "ldap://127.0.0.1:1" ""
 sed -i -e "s|^urls = .*|urls = [\"ldap://127.0.0.1:1\", \"ldap://127.0.0.1:$ldap_port\"]|" \
