@@ -120,10 +120,17 @@ def in_background(function, *arguments):
     return job
 
 
-def directory_config(directory_port, extra=""):
+def directory_config(directory_port, limits="", extra="", pki=None):
+    """A service on the scripted directory, over TLS with `pki`'s fast certificate if given.
+    Every client of these tests has the one address 127.0.0.1: no rate limit."""
+    listen = f'tls_certificate = "{pki}/fast.pem"\ntls_key = "{pki}/fast.key"' if pki else ""
     return f"""
 [listen]
 address = "127.0.0.1:0"
+{listen}
+[limits]
+requests_per_second_per_address = 0
+{limits}
 [directory]
 urls = ["ldap://127.0.0.1:{directory_port}"]
 base_dn = "dc=campus,dc=example"
@@ -138,7 +145,7 @@ file_servers = [".campus.example"]
 
 def hung_directory(binary, work, directory):
     print("== While searches hang, everything else is answered at once")
-    service = Service(binary, work, "hung", directory_config(directory.port, """
+    service = Service(binary, work, "hung", directory_config(directory.port, extra="""
 [cache]
 ttl = "60s"
 [observe]
@@ -181,13 +188,8 @@ address = "127.0.0.1:0"
 
 def suspended_stress(binary, work, directory, pki, tls):
     print("== Hundreds of suspended requests beside keep-alive clients, a reload and a stop")
-    service = Service(binary, work, "stress", directory_config(directory.port, f"""
-[limits]
-connections = 2000
-connections_per_address = 0
-""").replace('address = "127.0.0.1:0"', f'''address = "127.0.0.1:0"
-tls_certificate = "{pki}/fast.pem"
-tls_key = "{pki}/fast.key"''', 1))
+    service = Service(binary, work, "stress", directory_config(
+        directory.port, "connections = 2000\nconnections_per_address = 0", pki=pki))
 
     def keep_alive_client(rounds):
         connection = http.client.HTTPSConnection("localhost", service.port, context=tls,
@@ -233,11 +235,8 @@ tls_key = "{pki}/fast.key"''', 1))
 
 def trickled_request(binary, work, directory):
     print("== A request head trickled a byte every 2 s is cut at request_timeout")
-    service = Service(binary, work, "trickle", directory_config(directory.port, """
-[limits]
-idle_timeout = "30s"
-request_timeout = "5s"
-"""))
+    service = Service(binary, work, "trickle", directory_config(
+        directory.port, 'idle_timeout = "30s"\nrequest_timeout = "5s"'))
     head = f"POST {PATH} HTTP/1.1\r\nHost: localhost\r\n".encode()
     started = time.monotonic()
     sent = 0
@@ -261,12 +260,8 @@ request_timeout = "5s"
 
 def fresh_connections(binary, work, directory, pki, tls, clients=32, lookups=20000):
     print(f"== {clients} clients, a new TLS connection per lookup, {lookups} lookups")
-    service = Service(binary, work, "fresh", directory_config(directory.port, f"""
-[limits]
-connections_per_address = {clients}
-""").replace('address = "127.0.0.1:0"', f'''address = "127.0.0.1:0"
-tls_certificate = "{pki}/fast.pem"
-tls_key = "{pki}/fast.key"''', 1))
+    service = Service(binary, work, "fresh", directory_config(
+        directory.port, f"connections_per_address = {clients}", pki=pki))
     counts = {}
     lock = threading.Lock()
     remaining = [lookups]
@@ -356,10 +351,7 @@ def exchange_raw(port, request):
 
 def framing(binary, work, directory, pki):
     print("== A request whose length is ambiguous: 400 and closed, straight and through nginx")
-    service = Service(binary, work, "framing", directory_config(directory.port).replace(
-        'address = "127.0.0.1:0"', f'''address = "127.0.0.1:0"
-tls_certificate = "{pki}/fast.pem"
-tls_key = "{pki}/fast.key"''', 1))
+    service = Service(binary, work, "framing", directory_config(directory.port, pki=pki))
     plain = Service(binary, work, "framing-plain", directory_config(directory.port))
     for what, request, expected in FRAMINGS:
         if expected is None:
