@@ -118,4 +118,8 @@ Config LoadConfig(const std::filesystem::path& path);
 // setting when it cannot be read.
 std::string ReadSettingFile(std::string_view settingName, std::string_view path);
 
+// The service account's password: the first line of bind_password_file; empty for an
+// anonymous bind. ConfigError when the file cannot be read or is empty.
+std::string ReadBindPassword(const DirectoryConfig& directory);
+
 }  // namespace brisvane::lookupd

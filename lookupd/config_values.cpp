@@ -103,4 +103,20 @@ std::string ReadSettingFile(std::string_view settingName, std::string_view path)
     return content.str();
 }
 
+std::string ReadBindPassword(const DirectoryConfig& directory) {
+    if (directory.bindPasswordFile.empty()) {
+        return {};
+    }
+    std::string password =
+        ReadSettingFile("[directory] bind_password_file", directory.bindPasswordFile);
+    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) {
+        password.pop_back();
+    }
+    if (password.empty()) {
+        throw ConfigError("[directory] bind_password_file: \"" + directory.bindPasswordFile +
+                          "\" is empty");
+    }
+    return password;
+}
+
 }  // namespace brisvane::lookupd

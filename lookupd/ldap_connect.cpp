@@ -55,8 +55,9 @@ std::string SetOptions(LDAP* ld, const DirectoryConfig& config, bool usesTls, bo
 // otherwise.
 LdapHandle ConnectTo(const DirectoryConfig& config, const std::string& bindPassword,
                      const std::string& url, Clock::time_point deadline,
-                     ConnectInterrupt& interrupt, std::string& error) {
+                     ConnectInterrupt& interrupt, std::string& error, ConnectSteps& steps) {
     const Clock::time_point started = Clock::now();
+    steps = ConnectSteps{url};
     LDAP* raw = nullptr;
     int rc = ldap_initialize(&raw, url.c_str());
     LdapHandle ld(raw);
@@ -91,6 +92,10 @@ LdapHandle ConnectTo(const DirectoryConfig& config, const std::string& bindPassw
     // ldap_initialize only parses the URL: connect now, so that a replica that is down is
     // passed over for the next one even when no bind or StartTLS would have touched it.
     rc = ldap_connect(ld.get());
+    const Clock::time_point connected = Clock::now();
+    const Clock::time_point socketAt = std::clamp(interrupt.ConnectedAt(), started, connected);
+    steps.connect = (ldaps ? socketAt : connected) - started;
+    steps.tls = ldaps ? connected - socketAt : Clock::duration::zero();
     if (rc != LDAP_SUCCESS) {
         return failed("connect", rc, true);
     }
@@ -101,7 +106,9 @@ LdapHandle ConnectTo(const DirectoryConfig& config, const std::string& bindPassw
     if (config.startTls) {
         const timeval answerTimeout = remaining();
         ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &answerTimeout);
+        const Clock::time_point tlsStarted = Clock::now();
         rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
+        steps.tls = Clock::now() - tlsStarted;
         if (rc != LDAP_SUCCESS) {
             return failed("StartTLS", rc, true);
         }
@@ -112,8 +119,10 @@ LdapHandle ConnectTo(const DirectoryConfig& config, const std::string& bindPassw
         berval credentials{};
         credentials.bv_val = const_cast<char*>(bindPassword.data());
         credentials.bv_len = bindPassword.size();
+        const Clock::time_point bindStarted = Clock::now();
         rc = ldap_sasl_bind_s(ld.get(), config.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials,
                               nullptr, nullptr, nullptr);
+        steps.bind = Clock::now() - bindStarted;
         if (rc != LDAP_SUCCESS) {
             return failed("bind as " + config.bindDn, rc,
                           rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR);
@@ -131,6 +140,60 @@ timeval LdapTimeout(Clock::duration duration) {
     tv.tv_sec = static_cast<time_t>(micros.count() / 1'000'000);
     tv.tv_usec = static_cast<suseconds_t>(micros.count() % 1'000'000);
     return tv;
+}
+
+std::string ResultText(LDAP* ld, LDAPMessage* result, int& code) {
+    code = LDAP_SUCCESS;
+    char* diagnostic = nullptr;
+    const int parsed =
+        ldap_parse_result(ld, result, &code, nullptr, &diagnostic, nullptr, nullptr, 0);
+    if (parsed != LDAP_SUCCESS) {
+        code = parsed;
+    }
+    std::string text = ldap_err2string(code);
+    if (diagnostic != nullptr) {
+        if (*diagnostic != '\0') {
+            text += " (" + std::string(diagnostic) + ")";
+        }
+        ldap_memfree(diagnostic);
+    }
+    return text;
+}
+
+void MemberSearch::Collect(LDAP* ld, LDAPMessage* entry, const std::string& attribute) {
+    if (++entries > 1) {
+        return;  // ambiguous already: its values do not matter
+    }
+    const LdapValuesHandle found(ldap_get_values_len(ld, entry, attribute.c_str()));
+    values = ldap_count_values_len(found.get());
+    if (values == 1) {
+        const berval* first = found.get()[0];
+        value.assign(first->bv_val, first->bv_len);
+    }
+}
+
+MemberAnswer MemberSearch::Finish(LDAP* ld, LDAPMessage* result, const std::string& attribute,
+                                  bool& failed) const {
+    using Kind = MemberAnswer::Kind;
+    int code = LDAP_SUCCESS;
+    const std::string text = ResultText(ld, result, code);
+    failed = code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED;
+    if (failed) {
+        return {Kind::kUnavailable, {}, "directory search: " + text};
+    }
+    if (entries == 0) {
+        return {Kind::kUnknown, {}, {}};
+    }
+    if (entries > 1 || code == LDAP_SIZELIMIT_EXCEEDED) {
+        return {Kind::kAmbiguous, {}, "the directory has more than one entry for the username"};
+    }
+    if (values == 0) {
+        return {Kind::kNoHomeShare, {}, {}};
+    }
+    if (values > 1) {
+        return {Kind::kAmbiguous, {}, "the member's entry has more than one " + attribute};
+    }
+    return {Kind::kFound, value, {}};
 }
 
 std::string DescribeLdapError(LDAP* ld, int code) {
@@ -170,6 +233,11 @@ void ConnectInterrupt::Expire() {
     }
 }
 
+Clock::time_point ConnectInterrupt::ConnectedAt() {
+    const std::lock_guard lock(mutex_);
+    return connectedAt_;
+}
+
 bool ConnectInterrupt::Expired() {
     const std::lock_guard lock(mutex_);
     return expired_;
@@ -192,6 +260,7 @@ int ConnectInterrupt::Added(LDAP* /*ld*/, Sockbuf* sb, LDAPURLDesc* /*url*/, soc
     ber_sockbuf_ctrl(sb, LBER_SB_OPT_GET_FD, &socket);
     const std::lock_guard lock(interrupt->mutex_);
     interrupt->socket_ = socket;
+    interrupt->connectedAt_ = Clock::now();
     if (interrupt->expired_ && socket >= 0) {
         shutdown(socket, SHUT_RDWR);
     }
@@ -210,7 +279,8 @@ void ConnectInterrupt::Removed(LDAP* /*ld*/, Sockbuf* sb, ldap_conncb* self) {
 
 LdapHandle ConnectDirectory(const DirectoryConfig& config, const std::string& bindPassword,
                             Clock::time_point deadline, DeadlineTimer& timer,
-                            ConnectInterrupt& interrupt, std::string& error) {
+                            ConnectInterrupt& interrupt, std::string& error, ConnectSteps* steps) {
+    ConnectSteps ignored;
     error.clear();
     const std::size_t count = config.urls.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -226,8 +296,8 @@ LdapHandle ConnectDirectory(const DirectoryConfig& config, const std::string& bi
         const DeadlineTimer::Id expiry =
             timer.Arm(urlDeadline, [&interrupt] { interrupt.Expire(); });
         std::string failure;
-        LdapHandle ld =
-            ConnectTo(config, bindPassword, config.urls[i], urlDeadline, interrupt, failure);
+        LdapHandle ld = ConnectTo(config, bindPassword, config.urls[i], urlDeadline, interrupt,
+                                  failure, steps != nullptr ? *steps : ignored);
         // Disarmed before the connection goes into use: its socket is never shut down later.
         timer.Disarm(expiry);
         if (ld && interrupt.Expired()) {

@@ -11,6 +11,7 @@
 
 #include "lookupd/config.h"
 #include "lookupd/deadline_timer.h"
+#include "lookupd/member_source.h"
 
 namespace brisvane::lookupd {
 
@@ -31,6 +32,24 @@ using LdapValuesHandle = std::unique_ptr<berval*, LdapValuesFree>;
 
 // libldap's text for `code`, with the server's or the TLS library's diagnostic when there is one.
 std::string DescribeLdapError(LDAP* ld, int code);
+
+// What one member's search has gathered, message by message: its entries (two are enough to
+// know the name is ambiguous) and the first entry's values of the home-share attribute.
+struct MemberSearch {
+    int entries = 0;
+    int values = 0;
+    std::string value;
+
+    // Takes one search entry.
+    void Collect(LDAP* ld, LDAPMessage* entry, const std::string& attribute);
+    // The answer once the search's result has come: the member's value, unknown, no home
+    // share, ambiguous, or unavailable with the directory's own words; `failed` tells the last.
+    MemberAnswer Finish(LDAP* ld, LDAPMessage* result, const std::string& attribute,
+                        bool& failed) const;
+};
+
+// The result code of a search's result message and its text, with the server's diagnostic.
+std::string ResultText(LDAP* ld, LDAPMessage* result, int& code);
 
 // `duration` as libldap's time-outs take it, at least a millisecond (zero would mean none).
 timeval LdapTimeout(std::chrono::steady_clock::duration duration);
@@ -63,15 +82,28 @@ class ConnectInterrupt {
     // Expires this attempt and every later one at once (the directory is going away).
     void Close();
 
+    // When libldap last reported a connected socket.
+    std::chrono::steady_clock::time_point ConnectedAt();
+
   private:
     static int Added(LDAP* ld, Sockbuf* sb, LDAPURLDesc* url, sockaddr* address, ldap_conncb* self);
     static void Removed(LDAP* ld, Sockbuf* sb, ldap_conncb* self);
 
     std::mutex mutex_;
     int socket_ = -1;  // the socket libldap holds now, or -1
+    std::chrono::steady_clock::time_point connectedAt_{};
     bool expired_ = false;
     bool closed_ = false;
     ldap_conncb callbacks_{};
+};
+
+// What each step of the connection attempt that succeeded (or failed last) took: the TCP
+// connection, TLS (the ldaps:// handshake or StartTLS), the bind; a step not taken is zero.
+struct ConnectSteps {
+    std::string url;
+    std::chrono::steady_clock::duration connect{};
+    std::chrono::steady_clock::duration tls{};
+    std::chrono::steady_clock::duration bind{};
 };
 
 // A bound connection to the first of `config.urls` that answers, each URL in turn with an equal
@@ -82,6 +114,7 @@ class ConnectInterrupt {
 // ca_file, with TLS 1.2 at least.
 LdapHandle ConnectDirectory(const DirectoryConfig& config, const std::string& bindPassword,
                             std::chrono::steady_clock::time_point deadline, DeadlineTimer& timer,
-                            ConnectInterrupt& interrupt, std::string& error);
+                            ConnectInterrupt& interrupt, std::string& error,
+                            ConnectSteps* steps = nullptr);
 
 }  // namespace brisvane::lookupd

@@ -125,9 +125,7 @@ class LdapDirectory::Connection {
     struct Search {
         Lookup lookup;
         std::uint64_t readBefore = 0;  // messages read on the connection when it was sent
-        int entries = 0;
-        int values = 0;  // of the first entry
-        std::string value;
+        MemberSearch member;
     };
 
     void Run();
@@ -137,7 +135,6 @@ class LdapDirectory::Connection {
     int StartSearch(const Lookup& lookup, int& id);
     void Wait(Answers& answers, std::size_t& freed);
     void Read(Answers& answers, std::size_t& freed);
-    void Collect(Search& search, LDAPMessage* entry);
     MemberAnswer Finish(const Search& search, LDAPMessage* result);
     void ExpireSearches(Answers& answers, std::size_t& freed);
     void Lose(const std::string& reason, std::vector<Lookup>& unsent, Answers& answers);
@@ -383,7 +380,7 @@ void LdapDirectory::Connection::Read(Answers& answers, std::size_t& freed) {
             continue;  // unsolicited, or late for a search abandoned already
         }
         if (type == LDAP_RES_SEARCH_ENTRY) {
-            Collect(found->second, message.get());
+            found->second.member.Collect(ld_.get(), message.get(), owner_.config_.attribute);
         } else if (type == LDAP_RES_SEARCH_RESULT) {
             MemberAnswer answer = Finish(found->second, message.get());
             answers.push_back({std::move(found->second.lookup.done), std::move(answer)});
@@ -396,60 +393,22 @@ void LdapDirectory::Connection::Read(Answers& answers, std::size_t& freed) {
     moreToRead_ = true;
 }
 
-void LdapDirectory::Connection::Collect(Search& search, LDAPMessage* entry) {
-    if (++search.entries > 1) {
-        return;  // ambiguous already: its values do not matter
-    }
-    const LdapValuesHandle values(
-        ldap_get_values_len(ld_.get(), entry, owner_.config_.attribute.c_str()));
-    search.values = ldap_count_values_len(values.get());
-    if (search.values == 1) {
-        const berval* value = values.get()[0];
-        search.value.assign(value->bv_val, value->bv_len);
-    }
-}
-
 MemberAnswer LdapDirectory::Connection::Finish(const Search& search, LDAPMessage* result) {
-    int code = LDAP_SUCCESS;
-    char* diagnostic = nullptr;
-    const int parsed =
-        ldap_parse_result(ld_.get(), result, &code, nullptr, &diagnostic, nullptr, nullptr, 0);
-    if (parsed != LDAP_SUCCESS) {
-        code = parsed;
-    }
-    std::string text = ldap_err2string(code);
-    if (diagnostic != nullptr) {
-        if (*diagnostic != '\0') {
-            text += " (" + std::string(diagnostic) + ")";
-        }
-        ldap_memfree(diagnostic);
-    }
     if (search.lookup.filter.empty()) {
+        int code = LDAP_SUCCESS;
+        const std::string text = ResultText(ld_.get(), result, code);
         if (code != LDAP_SUCCESS) {
             ++owner_.errors_;
             return {Kind::kUnavailable, {}, "directory: readiness search: " + text};
         }
         return {Kind::kFound, {}, {}};
     }
-    if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED) {
+    bool failed = false;
+    MemberAnswer answer = search.member.Finish(ld_.get(), result, owner_.config_.attribute, failed);
+    if (failed) {
         ++owner_.errors_;
-        return {Kind::kUnavailable, {}, "directory search: " + text};
     }
-    if (search.entries == 0) {
-        return {Kind::kUnknown, {}, {}};
-    }
-    if (search.entries > 1 || code == LDAP_SIZELIMIT_EXCEEDED) {
-        return {Kind::kAmbiguous, {}, "the directory has more than one entry for the username"};
-    }
-    if (search.values == 0) {
-        return {Kind::kNoHomeShare, {}, {}};
-    }
-    if (search.values > 1) {
-        return {Kind::kAmbiguous,
-                {},
-                "the member's entry has more than one " + owner_.config_.attribute};
-    }
-    return {Kind::kFound, search.value, {}};
+    return answer;
 }
 
 void LdapDirectory::Connection::ExpireSearches(Answers& answers, std::size_t& freed) {

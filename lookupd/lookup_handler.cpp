@@ -47,7 +47,9 @@ bool IsAcceptableUsername(std::string_view username) {
     return text && !text->empty() && CharacterCount(*text) <= kMaxUsernameCharacters;
 }
 
-HttpResponse AnswerFor(const MemberAnswer& answer, const LookupSettings& settings) {
+}  // namespace
+
+HttpResponse AnswerForMember(const MemberAnswer& answer, const LookupSettings& settings) {
     using Kind = MemberAnswer::Kind;
     switch (answer.kind) {
         case Kind::kUnknown:
@@ -84,8 +86,6 @@ HttpResponse AnswerFor(const MemberAnswer& answer, const LookupSettings& setting
     }
     return PageResponse(Outcome::kFound, share.locator);
 }
-
-}  // namespace
 
 HttpResponse NotAllowedResponse() {
     return PlainResponse(403, "This service does not answer your network.", Outcome::kNotAllowed);
@@ -145,7 +145,7 @@ void HandleLookup(const HttpRequest& request, const LookupSettings& settings, Me
     const std::string asked = username;
     source.Find(asked, [&settings, username = std::move(username),
                         respond = std::move(respond)](const MemberAnswer& answer) {
-        HttpResponse response = AnswerFor(answer, settings);
+        HttpResponse response = AnswerForMember(answer, settings);
         response.username = username;
         respond(std::move(response));
     });

@@ -33,6 +33,10 @@ struct LookupSettings {
 void HandleLookup(const HttpRequest& request, const LookupSettings& settings, MemberSource& source,
                   Respond respond);
 
+// The answer for a member, once the source has given `answer`: the page with the locator when
+// its share may be served, else the page without one (with a warning for the log), or 503.
+HttpResponse AnswerForMember(const MemberAnswer& answer, const LookupSettings& settings);
+
 // The 429 answer of the per-address rate limit.
 HttpResponse RateLimitedResponse();
 

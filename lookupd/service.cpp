@@ -27,17 +27,6 @@ namespace brisvane::lookupd {
 
 namespace {
 
-std::string PasswordFromFile(const std::string& path) {
-    std::string password = ReadSettingFile("[directory] bind_password_file", path);
-    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) {
-        password.pop_back();
-    }
-    if (password.empty()) {
-        throw ConfigError("[directory] bind_password_file: \"" + path + "\" is empty");
-    }
-    return password;
-}
-
 bool SendsPasswordInClear(const DirectoryConfig& directory) {
     return !directory.bindDn.empty() && !directory.startTls &&
            std::ranges::any_of(directory.urls,
@@ -64,10 +53,7 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
             ResolvePath(config.members->file),
             [&log](const std::string& message) { log.Line(message); });
     }
-    std::string password;
-    if (!config.directory->bindPasswordFile.empty()) {
-        password = PasswordFromFile(config.directory->bindPasswordFile);
-    }
+    std::string password = ReadBindPassword(*config.directory);
     if (SendsPasswordInClear(*config.directory)) {
         log.Line(
             "warning: [directory] allow_plain_bind: the bind password goes to an ldap:// URL "
