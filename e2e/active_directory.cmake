@@ -8,6 +8,7 @@
 #   brisvane_active_directory.loopback_only   the domain's settings and sockets stay on loopback
 #   brisvane_active_directory.smb_provider    the provider's SMB mode against Samba
 #   brisvane_active_directory.chain           brisvane.exe -> the service -> the domain -> Samba
+#   brisvane_active_directory.lookup_service  the lookup service alone on the domain
 # scripts/test.sh runs them in a network namespace with nothing but loopback
 # (scripts/loopback-only.sh), where anything that tried to leave the machine would fail.
 # They run where the https end-to-end tests run.
@@ -41,6 +42,10 @@ add_test(NAME ${prefix}.smb_provider
          COMMAND brisvane_active_directory_tests --gtest_filter=SmbModeTest.*)
 add_test(NAME ${prefix}.chain
          COMMAND brisvane_active_directory_tests --gtest_filter=ActiveDirectoryTest.*)
+# The lookup service alone on the domain: its connections, binds, names and refusals, --try.
+add_test(NAME ${prefix}.lookup_service
+         COMMAND bash "${PROJECT_SOURCE_DIR}/tests/lookupd/active_directory_test.sh"
+                 "${state}/domain" "${BRISVANE_LOOKUPD}")
 
 set_tests_properties(${prefix}.domain.start PROPERTIES FIXTURES_SETUP ${prefix}_domain)
 set_tests_properties(${prefix}.domain.stop PROPERTIES FIXTURES_CLEANUP ${prefix}_domain
@@ -48,12 +53,13 @@ set_tests_properties(${prefix}.domain.stop PROPERTIES FIXTURES_CLEANUP ${prefix}
 set_tests_properties(${prefix}.service.start PROPERTIES
                      FIXTURES_SETUP ${prefix}_service FIXTURES_REQUIRED ${prefix}_domain)
 set_tests_properties(${prefix}.service.stop PROPERTIES FIXTURES_CLEANUP ${prefix}_service)
-set_tests_properties(${prefix}.loopback_only ${prefix}.smb_provider PROPERTIES
-                     FIXTURES_REQUIRED ${prefix}_domain)
+set_tests_properties(${prefix}.loopback_only ${prefix}.smb_provider ${prefix}.lookup_service
+                     PROPERTIES FIXTURES_REQUIRED ${prefix}_domain)
 set_tests_properties(${prefix}.chain PROPERTIES
                      FIXTURES_REQUIRED "${prefix}_domain;${prefix}_service")
 set(real_part_tests ${prefix}.domain.start ${prefix}.domain.stop ${prefix}.loopback_only
-    ${prefix}.service.start ${prefix}.service.stop ${prefix}.smb_provider ${prefix}.chain)
+    ${prefix}.service.start ${prefix}.service.stop ${prefix}.smb_provider ${prefix}.chain
+    ${prefix}.lookup_service)
 set_tests_properties(${real_part_tests} PROPERTIES
                      LABELS active-directory RESOURCE_LOCK brisvane_samba_ad)
 # The service takes the demo's port, as the https tests' services do: after theirs.

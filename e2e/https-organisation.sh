@@ -146,9 +146,9 @@ start-domain-service)
     rm -rf "$dir"
     mkdir -p "$dir"
     IFS=, read -r -a server_list <<<"$servers"
-    lookup_service_config "127.0.0.1:$port" "$state/pki/localhost.pem" \
-        "$state/pki/localhost.key" "$(samba_ad_directory_config "$state/domain")" \
-        "${server_list[@]}" >"$dir/lookupd.toml"
+    samba_ad_lookupd_config "$state/domain" "$lookupd" "127.0.0.1:$port" \
+        "$state/pki/localhost.pem" "$state/pki/localhost.key" "${server_list[@]}" \
+        >"$dir/lookupd.toml"
     lookup_service_start "$lookupd" "$dir/lookupd.toml" "$port" "$dir" "$state/domain/hosts"
     ;;
 *)

@@ -4,9 +4,9 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <map>
 #include <sstream>
 #include <type_traits>
@@ -175,9 +175,10 @@ void CheckPrivate(Section& section, std::string_view key, const std::string& pat
         return;  // CheckReadable says why
     }
     if ((status.st_mode & (S_IROTH | S_IWOTH | S_IXOTH)) != 0) {
-        char mode[8] = {};
-        static_cast<void>(std::snprintf(mode, sizeof mode, "%04o", status.st_mode & 07777U));
-        section.Fail(key, Quote(path) + " may be read or written by other users (mode " + mode +
+        std::ostringstream mode;
+        mode << std::oct << std::setw(4) << std::setfill('0') << (status.st_mode & 07777U);
+        section.Fail(key, Quote(path) + " may be read or written by other users (mode " +
+                              mode.str() +
                               "): it holds a secret; make it 0600 or 0640 (chmod o-rwx)");
     }
 }

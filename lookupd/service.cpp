@@ -128,9 +128,9 @@ class Service {
 Service::Service(const Config& config)
     : config_(config),
       origin_(MakeSource(config, log_)),
+      source_(origin_.get()),
       settings_(LookupSettingsOf(config)),
       listen_(*ParseHostPort(config.listen.address)) {
-    source_ = origin_.get();
     if (config.cache.ttl > std::chrono::milliseconds::zero()) {
         source_ = &cache_.emplace(*origin_, config.cache.ttl, config.cache.maxEntries,
                                   std::size_t{config.cache.maxMegabytes} << 20U);

@@ -163,7 +163,7 @@ std::span<const std::string_view> ExampleConfigurations() {
 }
 
 std::optional<std::string> CommentedConfiguration(std::string_view name) {
-    const auto found = std::ranges::find(Examples(), name, &Example::name);
+    const auto* const found = std::ranges::find(Examples(), name, &Example::name);
     if (found == Examples().end()) {
         return std::nullopt;
     }
@@ -204,8 +204,8 @@ std::string SettingsMarkdown() {
              at = meaning.find('|', at + 2)) {
             meaning.replace(at, 1, "\\|");
         }
-        out += "| `[" + std::string(setting.section) + "] " + std::string(setting.key) + "` | " +
-               shown + " | " + meaning + " |\n";
+        out.append("| `[").append(setting.section).append("] ").append(setting.key);
+        out.append("` | ").append(shown).append(" | ").append(meaning).append(" |\n");
     }
     return out;
 }

@@ -33,7 +33,7 @@ auto& In(Config& config) {
 
 constexpr std::int64_t kManyConnections = 1'000'000;
 constexpr std::int64_t kSecond = 1000;
-constexpr std::int64_t kDay = 24 * 3600 * kSecond;
+constexpr std::int64_t kDay = std::int64_t{24} * 3600 * kSecond;
 
 std::optional<std::string> HostAndPort(std::string& value) {
     if (!ParseHostPort(value)) {

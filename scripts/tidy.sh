@@ -17,7 +17,8 @@ windows_build="${2:-build/windows}"
 # The lookup service's adapters to C libraries (libmicrohttpd, libldap) pass C arrays of options
 # and attributes, cast what the libraries declare without const and take variadic options: the
 # checks against those are noise in these files alone.
-c_adapters=(lookupd/http_server.cpp lookupd/ldap_connect.cpp lookupd/ldap_directory.cpp)
+c_adapters=(lookupd/directory_try.cpp lookupd/http_server.cpp lookupd/ldap_connect.cpp
+    lookupd/ldap_directory.cpp)
 c_adapter_checks="-cppcoreguidelines-pro-type-reinterpret-cast,-cppcoreguidelines-pro-type-const-cast"
 c_adapter_checks+=",-cppcoreguidelines-pro-type-vararg,-cppcoreguidelines-avoid-c-arrays"
 c_adapter_checks+=",-modernize-avoid-c-arrays,-cppcoreguidelines-pro-bounds-array-to-pointer-decay"

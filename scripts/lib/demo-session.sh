@@ -79,8 +79,8 @@ if [ "$active_directory" = 1 ]; then
     mapfile -t bridge_servers < <(printf "%s=$SAMBA_AD_ADDRESS\n" "${demo_file_servers[@]}")
     smb_bridge_start "$organisation/bridge" "$bridge_port" "${bridge_servers[@]}"
     start_windows_side --smb-bridge "127.0.0.1:$bridge_port"
-    lookup_service_config "127.0.0.1:$demo_port" "$organisation/pki/localhost.pem" \
-        "$organisation/pki/localhost.key" "$(samba_ad_directory_config "$organisation/domain")" \
+    samba_ad_lookupd_config "$organisation/domain" "$lookupd" "127.0.0.1:$demo_port" \
+        "$organisation/pki/localhost.pem" "$organisation/pki/localhost.key" \
         "${demo_file_servers[@]}" >"$organisation/lookupd.toml"
     lookup_service_start "$lookupd" "$organisation/lookupd.toml" "$demo_port" "$organisation" \
         "$organisation/domain/hosts"

@@ -14,6 +14,11 @@
 #                                                 SOURCE (the [directory] or [members] table, as
 #                                                 text), shares on the SERVERs, usernames logged,
 #                                                 asked from this machine only
+#   lookup_service_settings BINARY EXAMPLE SECTION.KEY=VALUE...
+#                                                 prints BINARY's commented configuration
+#                                                 EXAMPLE (--print-config) with those settings
+#                                                 set (VALUE as TOML), commented ones and those of
+#                                                 a section the example leaves out among them
 # Nothing is written outside DIR. The service's output goes to the log alone (background.sh).
 
 source "$(dirname "${BASH_SOURCE[0]}")/background.sh"
@@ -75,4 +80,43 @@ file_servers = [$(printf '"%s", ' "$@" | sed 's/, $//')]
 [log]
 usernames = true
 TOML
+}
+
+lookup_service_settings() {
+    local binary="$1" example="$2"
+    shift 2
+    # Through the environment: awk -v would read backslashes in the values as escapes.
+    "$binary" --print-config "$example" | SETTINGS="$(printf '%s\n' "$@")" awk '
+        BEGIN {
+            count = split(ENVIRON["SETTINGS"], settings, "\n")
+            for (i = 1; i <= count; i++) {
+                at = index(settings[i], "=")
+                if (at == 0) continue
+                name = substr(settings[i], 1, at - 1)
+                value[name] = substr(settings[i], at + 1)
+                sub(/\..*/, "", name)
+                used[name] = 1
+            }
+        }
+        # A section the example leaves out is taken in when a setting of it is set.
+        /^(# )?\[[a-z]+\]$/ {
+            section = $0
+            sub(/^# /, "", section)
+            gsub(/[][]/, "", section)
+            if (section in used) {
+                print "[" section "]"
+                next
+            }
+        }
+        / = / {
+            key = $0
+            sub(/^# /, "", key)
+            sub(/ = .*/, "", key)
+            if ((section "." key) in value) {
+                print key " = " value[section "." key]
+                next
+            }
+        }
+        { print }
+    '
 }

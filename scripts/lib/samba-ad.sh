@@ -12,9 +12,12 @@
 #                        samba-tool on the running domain's database, as root in its namespace
 #                        (no password needed): samba_ad_tool DIR user setexpiry brisvane-lookup
 #                        --days=0 expires the service account, for example
-#   samba_ad_directory_config DIR
-#                        prints the [directory] table of brisvane-lookupd for this domain: the
-#                        Active Directory one of docs/lookup-service.md (lookup_service_config adds the rest)
+#   samba_ad_lookupd_config DIR BINARY ADDRESS CERTIFICATE KEY SERVER...
+#                        prints brisvane-lookupd's configuration for this domain: BINARY's Active
+#                        Directory example (--print-config, the one docs/lookup-service.md shows)
+#                        with this domain's names and files, listening on ADDRESS over https with
+#                        CERTIFICATE and KEY, shares on the SERVERs, usernames logged (needs
+#                        scripts/lib/lookup-service.sh)
 #
 # What a client of the domain uses:
 #   domain controller    dc1.campus.example on 127.0.0.3 (SAMBA_AD_ADDRESS): LDAP 389 and
@@ -269,17 +272,13 @@ samba_ad_tool() {
         samba-tool "$@" -H /run/samba/dc/private/sam.ldb -s /run/samba/dc/etc/smb.conf
 }
 
-samba_ad_directory_config() {
-    local dir="$1"
-    cat <<TOML
-[directory]
-urls = ["ldaps://dc1.campus.example"]
-bind_dn = "CN=brisvane-lookup,OU=Services,DC=campus,DC=example"
-bind_password_file = "$dir/bind-password"
-base_dn = "DC=campus,DC=example"
-filter = "(&(objectCategory=person)(objectClass=user)(sAMAccountName=%s)(!(userAccountControl:1.2.840.113556.1.4.803:=2)))"
-attribute = "homeDirectory"
-timeout = "3s"
-ca_file = "$dir/ca.pem"
-TOML
+samba_ad_lookupd_config() {
+    local dir="$1" binary="$2" address="$3" certificate="$4" key="$5"
+    shift 5
+    lookup_service_settings "$binary" active-directory "listen.address=\"$address\"" \
+        "listen.tls_certificate=\"$certificate\"" "listen.tls_key=\"$key\"" \
+        'limits.allowed_networks=["127.0.0.0/8", "::1"]' \
+        'directory.urls=["ldaps://dc1.campus.example"]' \
+        "directory.bind_password_file=\"$dir/bind-password\"" "directory.ca_file=\"$dir/ca.pem\"" \
+        "organisation.file_servers=[$(printf '"%s", ' "$@" | sed 's/, $//')]" 'log.usernames=true'
 }
