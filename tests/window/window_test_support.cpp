@@ -5,6 +5,7 @@
 
 #include "mount/member_texts.h"
 #include "testing/window_reading.h"
+#include "window/control_table.h"
 #include "window/win32/program.h"
 
 namespace brisvane::test_support {
@@ -66,10 +67,10 @@ HWND WindowTest::Find(ControlId id) const {
 
 std::optional<ControlId> WindowTest::FocusedControl() const {
     for (HWND focus = ::GetFocus(); focus != nullptr; focus = ::GetParent(focus)) {
-        const int id = ::GetDlgCtrlID(focus);
-        if (id >= kFirstControlId && id < kFirstControlId + kControlCount &&
-            Find(static_cast<ControlId>(id)) == focus) {
-            return static_cast<ControlId>(id);
+        for (const ControlEntry& entry : ControlTable(kTestOrganisation)) {
+            if (Find(entry.id) == focus) {
+                return entry.id;
+            }
         }
     }
     return std::nullopt;
