@@ -213,7 +213,7 @@ void MainWindow::OnCommand(int id, int notification) {
     }
     switch (static_cast<ControlId>(id)) {
         case ControlId::btnOK:
-            behaviour_.btnOK_Click();
+            behaviour_.RunMountRequest();
             break;
         case ControlId::btnCancel:
             behaviour_.btnCancel_Click();

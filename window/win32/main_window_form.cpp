@@ -125,7 +125,7 @@ SecretText MainWindow::PasswordText() const {
 }
 
 void MainWindow::CloseApp() {
-    behaviour_.CloseApp();
+    behaviour_.EmptyCredentialsAndUnload();
 }
 
 }  // namespace brisvane::window
