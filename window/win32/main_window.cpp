@@ -61,7 +61,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     : instance_(instance),
       services_(services),
       behaviour_(*this, [this] { btnOK_Click(Services()); }) {
-    win32::RegisterWindowClassOnce(win32::DialogWindowClass(instance, kWindowClass, WindowProc));
+    RegisterWindowClassOnce(DialogWindowClass(instance, kWindowClass, WindowProc));
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
     const std::wstring caption = ToWide(texts::kWindowCaption);
     if (::CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, 0, 0,
