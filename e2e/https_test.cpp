@@ -17,13 +17,13 @@
 
 #include "e2e/attempt_log.h"
 #include "mount/member_texts.h"
+#include "standins/owners.h"
 #include "standins/provider_journal.h"
 #include "standins/wine_drive.h"
 #include "testing/program_driver.h"
 #include "testing/provider_fixture.h"
 #include "testing/test_folders.h"
 #include "win32/module_path.h"
-#include "win32/owners.h"
 #include "win32/text.h"
 
 namespace brisvane::e2e {

@@ -9,8 +9,8 @@
 #include "e2e/program_fixture.h"
 #include "lookup_path.h"
 #include "mount/organisation.h"
+#include "standins/owners.h"
 #include "testing/test_folders.h"
-#include "win32/owners.h"
 #include "window/twips.h"
 
 namespace brisvane::e2e {

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "standins/owners.h"
 #include "testing/window_reading.h"
-#include "win32/owners.h"
 
 namespace brisvane::test_support {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "testing/message_box_reader.h"
+#include "testing/owners.h"
 #include "testing/wait_until.h"
-#include "win32/owners.h"
 #include "window/control_ids.h"
 
 namespace brisvane::test_support {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mount/member_texts.h"
+#include "win32/com_owners.h"
 #include "win32/owners.h"
 #include "window/control_table.h"
 #include "window_test_support.h"
