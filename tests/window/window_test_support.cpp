@@ -53,16 +53,7 @@ void WindowTest::Open(Boxes kind) {
 }
 
 HWND WindowTest::Find(ControlId id) const {
-    const int number = static_cast<int>(id);
-    if (HWND control = ::GetDlgItem(Main(), number)) {
-        return control;
-    }
-    for (const ControlId frame : {ControlId::frameCred, ControlId::frameHidden}) {
-        if (HWND control = ::GetDlgItem(::GetDlgItem(Main(), static_cast<int>(frame)), number)) {
-            return control;
-        }
-    }
-    return nullptr;
+    return FindControl(Main(), id);
 }
 
 std::optional<ControlId> WindowTest::FocusedControl() const {
@@ -149,15 +140,6 @@ std::wstring Wide(TextView text) {
 
 std::wstring TimeEntry() {
     return Wide(texts::TimeEntry(FakeClock().time));
-}
-
-std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {
-    std::wstring log;
-    for (const std::wstring_view entry : entries) {
-        log += L"\r\n";
-        log += entry;
-    }
-    return log;
 }
 
 }  // namespace brisvane::test_support
