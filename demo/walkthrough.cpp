@@ -39,8 +39,7 @@ void Picture(const char* name, HWND window, const RECT& area) {
 
 int WalkThrough(const std::wstring& username, const std::wstring& password) {
     ProgramDriver program(ProgramFolder() + L"brisvane.exe");
-    program.Type(ControlId::txtUname, username);
-    program.Type(ControlId::txtPasswd, password);
+    program.SignIn(username, password);
     Picture("1-sign-in", program.Window(), AreaOf(program.Window()));
 
     program.Click(ControlId::chkAdvanced);

@@ -40,7 +40,7 @@ class ActiveDirectoryTest : public ProgramTest {
 
     void StartAndSignIn(const std::wstring& username, const std::wstring& password) {
         StartTheProgram(ProgramFolder() + L"brisvane.exe");
-        SignIn(username, password);
+        program_->SignIn(username, password);
     }
 };
 
@@ -48,7 +48,7 @@ class ActiveDirectoryTest : public ProgramTest {
 TEST_F(ActiveDirectoryTest, MapsTheMembersHiddenShare) {
     StartAndSignIn(L"alice", L"Wonderland-1");
     program_->Click(ControlId::btnOK);
-    EXPECT_EQ(ExpectMountedAndEnded(L"alice", L"\\\\files1\\alice$"), 0u);
+    EXPECT_EQ(ExpectMountedAndEnded(*program_, L"alice", L"\\\\files1\\alice$"), 0u);
 
     const std::vector<ProviderCall> calls = ProviderCalls();
     ASSERT_EQ(calls.size(), 1u);
@@ -78,7 +78,7 @@ TEST_F(ActiveDirectoryTest, ShowsTheFileServersRefusals) {
     StartTheProgram(ProgramFolder() + L"brisvane.exe");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.username);
-        SignIn(c.username, c.password);
+        program_->SignIn(c.username, c.password);
         const Outcome outcome = PressOk();
         EXPECT_EQ(outcome.box.text, ToWide(c.box));
         EXPECT_EQ(outcome.box.icon, test_support::BoxIcon::kExclamation);

@@ -1,15 +1,20 @@
-// What the end-to-end tests expect of an attempt's activity log.
+// What the end-to-end tests expect of an attempt: its activity log, and the end of one that
+// mounts the share.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <initializer_list>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "mount/member_texts.h"
 #include "mount/organisation.h"
+#include "testing/expected_log.h"
+#include "testing/program_driver.h"
 #include "win32/text.h"
 
 namespace brisvane {
@@ -53,11 +58,26 @@ inline void ExpectLog(const std::wstring& log, const std::vector<std::wstring>& 
     std::wsmatch timeEntry;
     ASSERT_TRUE(std::regex_search(log, timeEntry, kTimeEntry))
         << "log: " << ::testing::PrintToString(log);
-    std::wstring expected;
-    for (const std::wstring& entry : entries) {
-        expected += L"\r\n" + entry;
+    EXPECT_EQ(timeEntry.suffix().str(), test_support::LogOf<wchar_t>(entries));
+}
+
+// Reads the success box of an attempt that mounts `member`'s share on M:, closes it and waits
+// for the program to end; its exit code.
+inline std::optional<DWORD> ExpectMountedAndEnded(test_support::ProgramDriver& program,
+                                                  const std::wstring& member,
+                                                  const std::wstring& share) {
+    const std::optional<test_support::SeenMessageBox> box = program.WaitForMessageBox();
+    if (!box) {
+        ADD_FAILURE() << "no message box";
+        return std::nullopt;
     }
-    EXPECT_EQ(timeEntry.suffix().str(), expected);
+    EXPECT_EQ(box->title, ToWide(texts::kBoxTitle));
+    EXPECT_EQ(box->text, ToWide(texts::Mounted(u"M:", FromWide(member))));
+    EXPECT_EQ(box->icon, test_support::BoxIcon::kInformation);
+    // The success text follows in the log once the box is closed, and the window goes.
+    ExpectLog(program.Text(ControlId::txtInfo), UpToTheMapping(L"M:", member, share));
+    program.Acknowledge(*box);
+    return program.WaitForExit();
 }
 
 }  // namespace e2e

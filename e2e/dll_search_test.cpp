@@ -54,9 +54,9 @@ TEST_F(DllSearchTest, LoadsNoDllFromItsOwnFolder) {
 
     ServeTheDemoPage();
     StartTheProgram(program);
-    SignIn(L"alice", L"secret");
+    program_->SignIn(L"alice", L"secret");
     program_->Click(btnOK);
-    EXPECT_EQ(ExpectMountedAndEnded(L"alice", L"\\\\files1\\alice"), 0u);
+    EXPECT_EQ(ExpectMountedAndEnded(*program_, L"alice", L"\\\\files1\\alice"), 0u);
     for (const std::wstring& dll : planted) {
         // Left by the planted DLL in every process that loads it.
         EXPECT_EQ(GetFileAttributesW((folder + dll + L".dll.loaded").c_str()),

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -87,19 +86,11 @@ class ProgramTest : public test_support::ProviderFixture {
         return *program_;
     }
 
-    void SignIn(const std::wstring& username, const std::wstring& password) {
-        program_->Type(ControlId::txtUname, username);
-        program_->Type(ControlId::txtPasswd, password);
-    }
-
     // Reads the box that the attempt just started ends with, and closes it.
     Outcome CloseTheBox() {
-        std::optional<SeenMessageBox> box = program_->WaitForMessageBox();
-        if (!box) {
-            throw std::runtime_error("the attempt showed no message box");
-        }
-        Outcome outcome{*box, program_->Text(ControlId::txtInfo), {}};
-        program_->Acknowledge(*box);
+        const SeenMessageBox box = program_->NextMessageBox();
+        Outcome outcome{box, program_->Text(ControlId::txtInfo), {}};
+        program_->Acknowledge(box);
         outcome.log = program_->Text(ControlId::txtInfo);
         return outcome;
     }
@@ -107,23 +98,6 @@ class ProgramTest : public test_support::ProviderFixture {
     Outcome PressOk() {
         program_->Click(ControlId::btnOK);
         return CloseTheBox();
-    }
-
-    // Reads the success box, closes it and waits for the program to end; its exit code.
-    std::optional<DWORD> ExpectMountedAndEnded(const std::wstring& member,
-                                               const std::wstring& share) {
-        const std::optional<SeenMessageBox> box = program_->WaitForMessageBox();
-        if (!box) {
-            ADD_FAILURE() << "no message box";
-            return std::nullopt;
-        }
-        EXPECT_EQ(box->title, ToWide(texts::kBoxTitle));
-        EXPECT_EQ(box->text, ToWide(texts::Mounted(u"M:", FromWide(member))));
-        EXPECT_EQ(box->icon, BoxIcon::kInformation);
-        // The success text follows in the log once the box is closed, and the window goes.
-        ExpectLog(program_->Text(ControlId::txtInfo), UpToTheMapping(L"M:", member, share));
-        program_->Acknowledge(*box);
-        return program_->WaitForExit();
     }
 
     std::optional<LookupPageServer> page_;

@@ -9,8 +9,8 @@
 #include "e2e/program_fixture.h"
 #include "lookup_path.h"
 #include "mount/organisation.h"
+#include "standins/owners.h"
 #include "testing/test_folders.h"
-#include "win32/owners.h"
 #include "window/twips.h"
 
 namespace brisvane::e2e {
@@ -37,9 +37,9 @@ TEST_F(ProgramTest, MapsTheMembersShareAndEnds) {
     madeDrives_.push_back(L'M');
 
     StartTheProgram();
-    SignIn(L"alice", L"s3cret pass");
+    program_->SignIn(L"alice", L"s3cret pass");
     program_->Click(btnOK);
-    EXPECT_EQ(ExpectMountedAndEnded(L"alice", L"\\\\files1\\alice"), 0u);
+    EXPECT_EQ(ExpectMountedAndEnded(*program_, L"alice", L"\\\\files1\\alice"), 0u);
 
     const std::vector<ReceivedRequest> requests = LookupRequests();
     ASSERT_EQ(requests.size(), 1u);
@@ -68,7 +68,7 @@ TEST_F(ProgramTest, RefusesMissingCredentialsBeforeAskingAnyone) {
         {L"", L""}, {L"alice", L""}, {L"", L"secret"}, {L"alice", L"   "}, {L"CAMPUS\\", L"x"}};
     for (const auto& [username, password] : inputs) {
         SCOPED_TRACE(::testing::PrintToString(username + L" / " + password));
-        SignIn(username, password);
+        program_->SignIn(username, password);
         const Outcome outcome = PressOk();
         EXPECT_EQ(outcome.box.title, Shown(texts::kBoxTitle));
         EXPECT_EQ(outcome.box.text, Shown(texts::kMissingCredentials));
@@ -85,7 +85,7 @@ TEST_F(ProgramTest, RefusesADriveLetterThatIsInUse) {
     StartTheProgram();
     program_->Click(chkAdvanced);
     program_->Type(cmbDriveLetter, L"Q:");
-    SignIn(L"alice", L"secret");
+    program_->SignIn(L"alice", L"secret");
 
     const Outcome outcome = PressOk();
     EXPECT_EQ(outcome.box.title, Shown(texts::kDriveInUseTitle));
@@ -113,7 +113,7 @@ TEST_F(ProgramTest, EndsWhenThePageListsNoShareOrSeveral) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.member));
-        SignIn(c.member, L"secret");
+        program_->SignIn(c.member, L"secret");
         const Outcome outcome = PressOk();
         EXPECT_EQ(outcome.box.title, Shown(texts::kBoxTitle));
         EXPECT_EQ(outcome.box.text, c.text);
@@ -132,7 +132,7 @@ TEST_F(ProgramTest, EndsWhenThePageListsNoShareOrSeveral) {
 TEST_F(ProgramTest, RefusesAShareOnAServerOutsideTheOrganisation) {
     ServeTheDemoPage();
     StartTheProgram();
-    SignIn(L"mallory", L"eavesdrop");
+    program_->SignIn(L"mallory", L"eavesdrop");
     const Outcome outcome = PressOk();
 
     const std::wstring error =
@@ -169,7 +169,7 @@ TEST_F(ProgramTest, ExplainsEachRefusalOfTheMapping) {
     };
     ServeTheDemoPage();
     StartTheProgram();
-    SignIn(L"bob", L"secret");
+    program_->SignIn(L"bob", L"secret");
     const std::vector<std::wstring> mapping =
         UpToTheMapping(L"M:", L"bob", L"\\\\files2\\homes\\bob");
     for (const Case& c : cases) {
@@ -187,7 +187,7 @@ TEST_F(ProgramTest, ExplainsEachRefusalOfTheMapping) {
 
 TEST_F(ProgramTest, GivesNetworkAdviceWhenTheLookupPageCannotBeReached) {
     StartTheProgram();  // and nothing listens on the lookup page's port
-    SignIn(L"alice", L"secret");
+    program_->SignIn(L"alice", L"secret");
     const Outcome outcome = PressOk();
 
     EXPECT_EQ(outcome.box.title, Shown(texts::kBoxTitle));
@@ -216,7 +216,7 @@ TEST_F(ProgramTest, ReportsAnUnexpectedErrorWithItsNumberAndDescription) {
         return reply;
     });
     StartTheProgram();
-    SignIn(L"alice", L"secret");
+    program_->SignIn(L"alice", L"secret");
     const Outcome outcome = PressOk();
 
     const std::wstring error =
@@ -236,7 +236,7 @@ TEST_F(ProgramTest, ASecondAttemptStartsFromAnEmptiedLogAndSucceeds) {
     ServeTheDemoPage();
     ProviderKnows(L"CAMPUS\\j\u00FCrgen", L"bratwurst");
     StartTheProgram();
-    SignIn(L"j\u00FCrgen", L"bratwurts");
+    program_->SignIn(L"j\u00FCrgen", L"bratwurts");
     const Outcome refused = PressOk();
     EXPECT_EQ(refused.box.icon, BoxIcon::kExclamation);
     EXPECT_NE(refused.log.find(L"(1326)"), std::wstring::npos);
@@ -244,7 +244,7 @@ TEST_F(ProgramTest, ASecondAttemptStartsFromAnEmptiedLogAndSucceeds) {
     program_->Type(txtPasswd, L"bratwurst");
     program_->Click(btnOK);
     // The log shows the second attempt alone.
-    EXPECT_EQ(ExpectMountedAndEnded(L"j\u00FCrgen", L"\\\\files1\\juergen"), 0u);
+    EXPECT_EQ(ExpectMountedAndEnded(*program_, L"j\u00FCrgen", L"\\\\files1\\juergen"), 0u);
 
     const std::vector<ProviderCall> calls = ProviderCalls();
     ASSERT_EQ(calls.size(), 2u);
@@ -260,9 +260,9 @@ TEST_F(ProgramTest, EnterInEitherCredentialBoxRunsTheMountRequest) {
     const Outcome refused = CloseTheBox();
     EXPECT_EQ(refused.box.text, Shown(texts::kMissingCredentials));
 
-    SignIn(L"bob", L"secret");
+    program_->SignIn(L"bob", L"secret");
     program_->PressEnter(txtPasswd);
-    EXPECT_EQ(ExpectMountedAndEnded(L"bob", L"\\\\files2\\homes\\bob"), 0u);
+    EXPECT_EQ(ExpectMountedAndEnded(*program_, L"bob", L"\\\\files2\\homes\\bob"), 0u);
 }
 
 TEST_F(ProgramTest, CancelAndTheCloseBoxEndTheProgramWithoutAnAttempt) {
@@ -270,7 +270,7 @@ TEST_F(ProgramTest, CancelAndTheCloseBoxEndTheProgramWithoutAnAttempt) {
     for (const bool cancel : {true, false}) {
         SCOPED_TRACE(cancel ? "Cancel" : "close box");
         ProgramDriver& program = StartTheProgram();
-        SignIn(L"alice", L"secret");
+        program.SignIn(L"alice", L"secret");
         if (cancel) {
             program.Click(btnCancel);
         } else {

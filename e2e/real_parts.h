@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 #include "win32/text.h"
 
 namespace brisvane::e2e {

@@ -22,7 +22,7 @@
 #include "services/winhttp_library.h"
 #include "version.h"
 #include "win32/error.h"
-#include "win32/owners.h"
+#include "win32/internet_owner.h"
 #include "win32/text.h"
 
 namespace brisvane {

@@ -6,6 +6,7 @@
 #include "services/proxy_logon.h"
 #include "services/winhttp_library.h"
 #include "win32/error.h"
+#include "win32/owners.h"
 
 namespace brisvane {
 

@@ -10,7 +10,7 @@
 
 #include "services/http_share_lookup.h"
 #include "services/lookup_deadline.h"
-#include "win32/owners.h"
+#include "win32/internet_owner.h"
 
 namespace brisvane {
 

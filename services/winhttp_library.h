@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "win32/owners.h"
+#include "win32/internet_owner.h"
 #include "win32/system_library.h"
 
 namespace brisvane {

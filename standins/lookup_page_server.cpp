@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "mount/text.h"
-#include "win32/owners.h"
+#include "standins/socket_owners.h"
 
 namespace brisvane::standins {
 

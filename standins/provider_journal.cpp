@@ -3,7 +3,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 #include "win32/text.h"
 
 namespace brisvane::standins {

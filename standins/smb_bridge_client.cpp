@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "mount/secret_text.h"
-#include "win32/owners.h"
+#include "standins/socket_owners.h"
 #include "win32/text.h"
 
 namespace brisvane::standins {

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 
 namespace brisvane::standins {
 

@@ -5,18 +5,23 @@
 //   brisvane-trust-ca.exe <certificate.der>
 // Exits 0 once the certificate is in the store (again, if it was already).
 #include <windows.h>
+// The certificate API, which WIN32_LEAN_AND_MEAN keeps out of windows.h.
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
-
-#include "win32/owners.h"
 
 namespace {
 
-using brisvane::UniqueCertStore;
+struct CertStoreCloser {
+    void operator()(HCERTSTORE store) const noexcept { CertCloseStore(store, 0); }
+};
+// A certificate store opened with CertOpenStore (link crypt32).
+using UniqueCertStore = std::unique_ptr<void, CertStoreCloser>;
 
 constexpr std::size_t kMaxCertificateSize = std::size_t{64} * 1024;
 

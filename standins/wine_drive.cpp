@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mount/text.h"
-#include "win32/owners.h"
+#include "standins/owners.h"
 
 namespace brisvane::standins {
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "testing/owners.h"
 #include "testing/window_reading.h"
-#include "win32/owners.h"
 
 namespace brisvane::test_support {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "standins/owners.h"
 #include "testing/window_reading.h"
-#include "win32/owners.h"
 
 namespace brisvane::test_support {
 
@@ -50,15 +50,10 @@ ProgramDriver::ProgramDriver(const std::wstring& program) {
 }
 
 HWND ProgramDriver::Control(ControlId id) const {
-    const int number = static_cast<int>(id);
-    for (const HWND container :
-         {window_, GetDlgItem(window_, static_cast<int>(ControlId::frameCred)),
-          GetDlgItem(window_, static_cast<int>(ControlId::frameHidden))}) {
-        if (const HWND control = container != nullptr ? GetDlgItem(container, number) : nullptr) {
-            return control;
-        }
+    if (const HWND control = FindControl(window_, id)) {
+        return control;
     }
-    throw std::runtime_error("the window has no control " + std::to_string(number));
+    throw std::runtime_error("the window has no control " + std::to_string(static_cast<int>(id)));
 }
 
 std::wstring ProgramDriver::Text(ControlId id) const {
@@ -82,6 +77,11 @@ void ProgramDriver::Type(ControlId id, std::wstring_view text) {
     for (const wchar_t character : text) {
         Ask(field, WM_CHAR, character, 1);
     }
+}
+
+void ProgramDriver::SignIn(std::wstring_view username, std::wstring_view password) {
+    Type(ControlId::txtUname, username);
+    Type(ControlId::txtPasswd, password);
 }
 
 void ProgramDriver::Click(ControlId id) {
@@ -114,6 +114,14 @@ UINT ProgramDriver::Dpi() const {
 std::optional<SeenMessageBox> ProgramDriver::WaitForMessageBox(
     std::chrono::milliseconds patience) const {
     return test_support::WaitForMessageBox(processId_, patience);
+}
+
+SeenMessageBox ProgramDriver::NextMessageBox() const {
+    std::optional<SeenMessageBox> box = WaitForMessageBox();
+    if (!box) {
+        throw std::runtime_error("the program showed no message box");
+    }
+    return *box;
 }
 
 std::optional<DWORD> ProgramDriver::WaitForExit(std::chrono::milliseconds patience) const {

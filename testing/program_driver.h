@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "testing/message_box_reader.h"
+#include "testing/owners.h"
 #include "testing/wait_until.h"
-#include "win32/owners.h"
 #include "window/control_ids.h"
 
 namespace brisvane::test_support {
@@ -35,6 +35,8 @@ class ProgramDriver {
     // Puts the focus in the control as Tab does, selects its text and types `text` over it, a
     // character at a time. For the drive-letter combo, types into its edit field.
     void Type(ControlId id, std::wstring_view text);
+    // Types the username and then the password into their boxes, as a member signs in.
+    void SignIn(std::wstring_view username, std::wstring_view password);
     // Presses a button or check box as a click does. Returns at once: what the click starts (a
     // mount request and its boxes) runs on in the program.
     void Click(ControlId id);
@@ -51,6 +53,9 @@ class ProgramDriver {
     // time. Waits for the box's icon to be painted before it reads it.
     std::optional<SeenMessageBox> WaitForMessageBox(
         std::chrono::milliseconds patience = kPatience) const;
+    // The same for a box that must show, as the one that ends an attempt: std::runtime_error
+    // when none shows in time.
+    SeenMessageBox NextMessageBox() const;
     // Presses the box's OK button and waits until the box has gone.
     static void Acknowledge(const SeenMessageBox& box) { test_support::Acknowledge(box); }
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 
 namespace brisvane::test_support {
 

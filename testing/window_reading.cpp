@@ -68,4 +68,18 @@ HWND FindTopLevel(DWORD processId, std::wstring_view caption, std::wstring_view 
     return search.found;
 }
 
+HWND FindControl(HWND window, ControlId id) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    const int number = static_cast<int>(id);
+    for (const HWND container : {window, GetDlgItem(window, static_cast<int>(ControlId::frameCred)),
+                                 GetDlgItem(window, static_cast<int>(ControlId::frameHidden))}) {
+        if (const HWND control = container != nullptr ? GetDlgItem(container, number) : nullptr) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace brisvane::test_support

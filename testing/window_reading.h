@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "window/control_ids.h"
+
 namespace brisvane::test_support {
 
 // Sends a message and waits for the answer; std::runtime_error when the window's thread does
@@ -22,5 +24,10 @@ std::wstring ClassOf(HWND window);
 // A visible top-level window of the process with this caption and class (empty: any); null when
 // there is none.
 HWND FindTopLevel(DWORD processId, std::wstring_view caption, std::wstring_view className);
+
+// The control of the main window `window` with this ID, in the window itself or in one of its
+// frames (the IDs are unique among those; the edit field inside the drop-down combo has an ID of
+// its own that is not); null when there is none, as once the window has gone.
+HWND FindControl(HWND window, ControlId id);
 
 }  // namespace brisvane::test_support

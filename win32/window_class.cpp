@@ -6,7 +6,7 @@
 #include "win32/error.h"
 #include "win32/text.h"
 
-namespace brisvane::win32 {
+namespace brisvane {
 
 WNDCLASSEXW DialogWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
@@ -33,4 +33,4 @@ void RegisterWindowClassOnce(const WNDCLASSEXW& windowClass) {
     }
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane

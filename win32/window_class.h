@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace brisvane::win32 {
+namespace brisvane {
 
 // A window class named `name` in `instance`, handled by `procedure`, with the arrow cursor and
 // the dialogs' button-face background, ready for RegisterWindowClassOnce.
@@ -14,4 +14,4 @@ WNDCLASSEXW DialogWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC p
 // system refuses it.
 void RegisterWindowClassOnce(const WNDCLASSEXW& windowClass);
 
-}  // namespace brisvane::win32
+}  // namespace brisvane

@@ -1,6 +1,6 @@
 #include "win32/window_text.h"
 
-namespace brisvane::win32 {
+namespace brisvane {
 
 namespace {
 
@@ -32,4 +32,4 @@ void SetWindowTextTo(HWND window, TextView text) {
     ::SetWindowTextW(window, ToWide(text).c_str());
 }
 
-}  // namespace brisvane::win32
+}  // namespace brisvane

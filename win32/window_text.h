@@ -9,7 +9,7 @@
 #include "mount/text.h"
 #include "win32/text.h"
 
-namespace brisvane::win32 {
+namespace brisvane {
 
 // The whole text of a window or control.
 Text WindowText(HWND window);
@@ -18,4 +18,4 @@ SecretText WindowSecret(HWND window);
 
 void SetWindowTextTo(HWND window, TextView text);
 
-}  // namespace brisvane::win32
+}  // namespace brisvane

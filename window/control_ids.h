@@ -1,5 +1,6 @@
-// The fixed ID of every control of the main window: 1000 plus its tab index. Tests, automation
-// and accessibility tools find the controls by these numbers, so they never change.
+// The fixed ID of every control of the main window. Tests, automation and accessibility tools
+// find the controls by these numbers, so each control keeps its number for good, whatever its
+// place in the tab order (a column of the control table), and a new control takes a new one.
 #pragma once
 
 namespace brisvane {
@@ -24,15 +25,6 @@ enum class ControlId : int {
     Label1 = 1016,
 };
 
-inline constexpr int kFirstControlId = 1000;
 inline constexpr int kControlCount = 17;
-
-constexpr int TabIndexOf(ControlId id) {
-    return static_cast<int>(id) - kFirstControlId;
-}
-
-constexpr ControlId ControlIdAt(int tabIndex) {
-    return static_cast<ControlId>(kFirstControlId + tabIndex);
-}
 
 }  // namespace brisvane

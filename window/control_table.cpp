@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 #include "mount/member_texts.h"
 
@@ -19,12 +20,13 @@ constexpr int kCredentialLimit = 256;
 
 constexpr ControlTableRows Controls(const Organisation& organisation) {
     return {{
-        {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, u""},
+        {frameHidden, kFrame, std::nullopt, kAdvancedOptions, {0, 2040, 3615, 2775}, 0, 0, u""},
         {txtUname,
          kTextBox,
          frameCred,
          u"",
          {960, 240, 2415, 285},
+         1,
          kCredentialLimit,
          kUsernameTooltip},
         {txtPasswd,
@@ -32,17 +34,19 @@ constexpr ControlTableRows Controls(const Organisation& organisation) {
          frameCred,
          u"",
          {960, 720, 2415, 285},
+         2,
          kCredentialLimit,
          kPasswordTooltip},
-        {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 0, u""},
-        {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 0, u""},
-        {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 0, u""},
-        {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 0, u""},
+        {chkAdvanced, kCheckBox, frameCred, kAdvancedOptions, {960, 1080, 1812, 252}, 3, 0, u""},
+        {btnOK, kPushButton, frameCred, kOK, {960, 1440, 1215, 375}, 4, 0, u""},
+        {btnCancel, kPushButton, frameCred, kCancel, {2280, 1440, 1215, 375}, 5, 0, u""},
+        {cmbDriveLetter, kDropDownCombo, frameHidden, u"", {1080, 240, 2415, 315}, 6, 0, u""},
         {txtDomain,
          kReadOnlyTextBox,
          frameHidden,
          organisation.logonDomain,
          {1080, 600, 2415, 285},
+         7,
          0,
          u""},
         {txtWebSite,
@@ -50,37 +54,59 @@ constexpr ControlTableRows Controls(const Organisation& organisation) {
          frameHidden,
          organisation.lookupPageUrl,
          {1080, 960, 2415, 285},
+         8,
          0,
          u""},
-        {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 0, u""},
-        {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 0, u""},
-        {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 0, u""},
-        {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 0, u""},
+        {txtInfo, kLogBox, frameHidden, u"", {120, 1320, 3375, 1335}, 9, 0, u""},
+        {Label3, kLabel, frameHidden, kDriveLetterLabel, {120, 240, 975, 255}, 10, 0, u""},
+        {Label4, kLabel, frameHidden, kDomainLabel, {120, 600, 735, 255}, 11, 0, u""},
+        {Label5, kLabel, frameHidden, kWebSiteLabel, {120, 960, 735, 255}, 12, 0, u""},
         {frameCred,
          kFrame,
          std::nullopt,
          organisation.credentialsCaption,
          {0, 0, 3615, 1935},
+         13,
          0,
          u""},
-        {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 0, u""},
-        {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 0, u""},
-        {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 0, u""},
+        {lblVer, kLabel, frameCred, kVersionPlaceholder, {120, 1440, 495, 255}, 14, 0, u""},
+        {Label2, kLabel, frameCred, kPasswordLabel, {120, 720, 975, 255}, 15, 0, u""},
+        {Label1, kLabel, frameCred, kUsernameLabel, {120, 240, 975, 255}, 16, 0, u""},
     }};
 }
 
 // The rows of any organisation's window: the organisation fills in texts, never the layout.
 constexpr ControlTableRows kControls = Controls(Organisation{});
 
+// The rows stand in tab order, so that each row's place is its tab index: the stacking order
+// below goes through them in that order.
 constexpr bool RowsAreInTabOrder() {
-    for (int index = 0; index < kControlCount; ++index) {
-        if (kControls[static_cast<std::size_t>(index)].id != ControlIdAt(index)) {
+    for (std::size_t row = 0; row < kControls.size(); ++row) {
+        if (kControls[row].tabIndex != static_cast<int>(row)) {
             return false;
         }
     }
     return true;
 }
-static_assert(RowsAreInTabOrder(), "EntryOf finds a control's row by its tab index");
+static_assert(RowsAreInTabOrder());
+
+// Every control has an ID of its own.
+constexpr bool IdsAreUnique() {
+    for (std::size_t row = 0; row < kControls.size(); ++row) {
+        for (std::size_t other = row + 1; other < kControls.size(); ++other) {
+            if (kControls[row].id == kControls[other].id) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(IdsAreUnique());
+
+constexpr std::size_t RowIndexOf(ControlId id) {
+    return static_cast<std::size_t>(std::ranges::find(kControls, id, &ControlEntry::id) -
+                                    kControls.begin());
+}
 
 constexpr std::array<LabelledControl, 5> kLabels{{
     {Label1, txtUname},
@@ -92,7 +118,7 @@ constexpr std::array<LabelledControl, 5> kLabels{{
 
 // A label stacks with its control, so both must be children of the same window.
 constexpr std::optional<ControlId> ContainerOf(ControlId id) {
-    return kControls[static_cast<std::size_t>(TabIndexOf(id))].container;
+    return kControls.at(RowIndexOf(id)).container;
 }
 constexpr bool LabelsShareTheirControlsContainers() {
     return std::ranges::all_of(kLabels, [](const LabelledControl& pair) {
@@ -121,8 +147,12 @@ ControlTableRows ControlTable(const Organisation& organisation) {
     return Controls(organisation);
 }
 
+std::size_t RowOf(ControlId id) {
+    return RowIndexOf(id);
+}
+
 ControlEntry EntryOf(ControlId id, const Organisation& organisation) {
-    return Controls(organisation).at(static_cast<std::size_t>(TabIndexOf(id)));
+    return Controls(organisation).at(RowOf(id));
 }
 
 std::span<const LabelledControl> LabelledControls() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <span>
 
@@ -35,11 +36,12 @@ struct TwipsRect {
 
 // One row of the table: one control.
 struct ControlEntry {
-    ControlId id;  // also gives the tab index: id - 1000
+    ControlId id;  // fixed for good, whatever the tab index
     ControlKind kind;
     std::optional<ControlId> container;  // none: the window's client area
     TextView text;                       // initial text or caption
     TwipsRect twips;
+    int tabIndex;        // the control's place in the focus order, from 0
     int characterLimit;  // 0: no limit beyond the control's own
     TextView tooltip;    // empty: none
 };
@@ -51,9 +53,12 @@ inline constexpr int kDesignClientHeightTwips = 4905;
 
 using ControlTableRows = std::array<ControlEntry, kControlCount>;
 
-// Every control of `organisation`'s window, in tab order (ascending ID). The credential frame's
-// caption, the domain box and the web-site box hold the organisation's texts.
+// Every control of `organisation`'s window, in tab order. The credential frame's caption, the
+// domain box and the web-site box hold the organisation's texts.
 ControlTableRows ControlTable(const Organisation& organisation);
+
+// Where control `id`'s row stands in ControlTable, the same for every organisation.
+std::size_t RowOf(ControlId id);
 
 // The row of control `id` in `organisation`'s window.
 ControlEntry EntryOf(ControlId id, const Organisation& organisation);

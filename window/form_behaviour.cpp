@@ -49,7 +49,7 @@ void FormBehaviour::Form_Load() {
     view_.FocusUsername();
 }
 
-void FormBehaviour::btnOK_Click() {
+void FormBehaviour::RunMountRequest() {
     mountRequest_();
 }
 
@@ -75,15 +75,15 @@ void FormBehaviour::txtPasswd_KeyDown(std::uint16_t keyCode, std::uint16_t /*shi
 // The modifiers are not examined: Shift, Ctrl or Alt with Enter start the request too.
 void FormBehaviour::RunMountRequestOnEnter(std::uint16_t keyCode) {
     if (keyCode == kEnterKey) {
-        btnOK_Click();
+        RunMountRequest();
     }
 }
 
 void FormBehaviour::btnCancel_Click() {
-    CloseApp();
+    EmptyCredentialsAndUnload();
 }
 
-void FormBehaviour::CloseApp() {
+void FormBehaviour::EmptyCredentialsAndUnload() {
     view_.ClearUsername();
     view_.ClearPassword();
     view_.Unload();

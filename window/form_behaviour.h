@@ -23,14 +23,16 @@ class FormBehaviour {
     FormBehaviour(FormView& view, std::function<void()> mountRequest);
 
     void Form_Load();
-    // A click on OK: runs the mount request, as Enter in either credential box does.
-    void btnOK_Click();
+    // A click on OK: runs the mount request (btnOK_Click), as Enter in either credential box
+    // does.
+    void RunMountRequest();
     void chkAdvanced_Click();
     void txtUname_KeyDown(std::uint16_t keyCode, std::uint16_t shift);
     void txtPasswd_KeyDown(std::uint16_t keyCode, std::uint16_t shift);
     void btnCancel_Click();
-    // Empties both credential boxes, then unloads the window.
-    void CloseApp();
+    // The window's close (CloseApp), for Cancel and for the mount request after a successful
+    // mapping: empties both credential boxes, then unloads the window.
+    void EmptyCredentialsAndUnload();
 
     // Outer heights in twips, set once by Form_Load.
     std::int16_t CollapsedHeight() const { return collapsedHeight_; }

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "win32/owners.h"
+#include "standins/owners.h"
 
 namespace {
 

@@ -2,26 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <new>
 #include <stdexcept>
 
 #include "mount/share_locator.h"
 #include "mount/workflow_error.h"
+#include "testing/expected_log.h"
 #include "testing/fakes.h"
 
 namespace brisvane::test_support {
 namespace {
-
-// The log text that these entries make: each one preceded by CR LF.
-Text LogOf(std::initializer_list<TextView> entries) {
-    Text log;
-    for (const TextView entry : entries) {
-        log += u"\r\n";
-        log += entry;
-    }
-    return log;
-}
 
 Text Joined(Text a, TextView b) {
     return a + Text(b);

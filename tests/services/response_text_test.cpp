@@ -8,8 +8,8 @@
 
 #include "mount/member_texts.h"
 #include "mount/workflow_error.h"
+#include "testing/owners.h"
 #include "win32/error.h"
-#include "win32/owners.h"
 
 namespace brisvane {
 namespace {

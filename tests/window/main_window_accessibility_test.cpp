@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mount/member_texts.h"
+#include "win32/com_owners.h"
 #include "win32/owners.h"
 #include "window/control_table.h"
 #include "window_test_support.h"
@@ -55,7 +56,7 @@ class MainWindowAccessibilityTest : public WindowTest {
 TEST_F(MainWindowAccessibilityTest, EachBoxHasItsLabelJustAboveItAndIsNamedAfterIt) {
     ASSERT_EQ(LabelledControls().size(), 5u);
     for (const LabelledControl& pair : LabelledControls()) {
-        SCOPED_TRACE(TabIndexOf(pair.control));
+        SCOPED_TRACE(static_cast<int>(pair.control));
         EXPECT_EQ(::GetWindow(Find(pair.control), GW_HWNDPREV), Find(pair.label));
         // Wine 8 names a combo box after its text.
         if (pair.control != cmbDriveLetter) {
@@ -69,7 +70,7 @@ TEST_F(MainWindowAccessibilityTest, EachBoxHasItsLabelJustAboveItAndIsNamedAfter
 // labels' windows leave that part out, so that they neither paint over the boxes nor hide them.
 TEST_F(MainWindowAccessibilityTest, NoLabelCoversItsBox) {
     for (const LabelledControl& pair : LabelledControls()) {
-        SCOPED_TRACE(TabIndexOf(pair.control));
+        SCOPED_TRACE(static_cast<int>(pair.control));
         RECT label;
         RECT box;
         ::GetWindowRect(Find(pair.label), &label);

@@ -71,7 +71,7 @@ TEST_F(MainWindowKeyboardTest, TabVisitsTheAdvancedFieldsWhileTheyAreShown) {
 
 TEST_F(MainWindowKeyboardTest, EnterInEitherCredentialBoxRunsTheMountRequest) {
     for (const ControlId box : {txtUname, txtPasswd}) {
-        SCOPED_TRACE(TabIndexOf(box));
+        SCOPED_TRACE(static_cast<int>(box));
         boxes.shown.clear();
         ::SetFocus(Find(box));
         PressKey(VK_RETURN);
@@ -110,7 +110,7 @@ TEST_F(MainWindowKeyboardTest, EnterAndEscapeElsewherePressNothing) {
     Click(chkAdvanced);
     for (const ControlId id : {chkAdvanced, btnOK, btnCancel, cmbDriveLetter, txtDomain, txtWebSite,
                                txtInfo, txtUname, txtPasswd}) {
-        SCOPED_TRACE(TabIndexOf(id));
+        SCOPED_TRACE(static_cast<int>(id));
         ::SetFocus(Find(id));
         PressKey(VK_ESCAPE);
         if (id != txtUname && id != txtPasswd) {

@@ -68,7 +68,7 @@ class MainWindowLayoutTest : public WindowTest {
 
 TEST_F(MainWindowLayoutTest, EveryControlHasItsClassContainerTextPlaceAndSize) {
     for (const ControlEntry& expected : ControlTable(kTestOrganisation)) {
-        SCOPED_TRACE(TabIndexOf(expected.id));
+        SCOPED_TRACE(static_cast<int>(expected.id));
         HWND control = Find(expected.id);
         ASSERT_NE(control, nullptr);
         HWND container = expected.container ? Find(*expected.container) : Main();
@@ -177,7 +177,7 @@ TEST_F(MainWindowLayoutTest, DriveListHoldsDToZUnsortedAndEditableWithMSelected)
 
 TEST_F(MainWindowLayoutTest, CredentialBoxesRefuseCharactersBeyondTheirLimitsTypedOrPasted) {
     for (const ControlId id : {txtUname, txtPasswd}) {
-        SCOPED_TRACE(TabIndexOf(id));
+        SCOPED_TRACE(static_cast<int>(id));
         Type(id, std::wstring(257, L'a'));
         EXPECT_EQ(TextOf(id), std::wstring(256, L'a'));
 
@@ -199,7 +199,7 @@ TEST_F(MainWindowLayoutTest, PasswordBoxShowsStarsAndHasNoInputMethodEditor) {
 TEST_F(MainWindowLayoutTest, ReadOnlyBoxesKeepTheirTextOnTheInactiveBorderColour) {
     HDC dc = ::CreateCompatibleDC(nullptr);
     for (const ControlId id : {txtDomain, txtWebSite}) {
-        SCOPED_TRACE(TabIndexOf(id));
+        SCOPED_TRACE(static_cast<int>(id));
         const std::wstring before = TextOf(id);
         ::SendMessageW(Find(id), WM_CHAR, L'x', 1);
         EXPECT_EQ(TextOf(id), before);
@@ -273,7 +273,7 @@ TEST_F(MainWindowLayoutTest, CredentialBoxesCarryTheirTooltips) {
         if (entry.tooltip.empty()) {
             continue;
         }
-        SCOPED_TRACE(TabIndexOf(entry.id));
+        SCOPED_TRACE(static_cast<int>(entry.id));
         ++withTooltip;
         wchar_t text[80] = {};
         TTTOOLINFOW tool{};

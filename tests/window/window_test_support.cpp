@@ -5,6 +5,7 @@
 
 #include "mount/member_texts.h"
 #include "testing/window_reading.h"
+#include "window/control_table.h"
 #include "window/win32/program.h"
 
 namespace brisvane::test_support {
@@ -52,24 +53,15 @@ void WindowTest::Open(Boxes kind) {
 }
 
 HWND WindowTest::Find(ControlId id) const {
-    const int number = static_cast<int>(id);
-    if (HWND control = ::GetDlgItem(Main(), number)) {
-        return control;
-    }
-    for (const ControlId frame : {ControlId::frameCred, ControlId::frameHidden}) {
-        if (HWND control = ::GetDlgItem(::GetDlgItem(Main(), static_cast<int>(frame)), number)) {
-            return control;
-        }
-    }
-    return nullptr;
+    return FindControl(Main(), id);
 }
 
 std::optional<ControlId> WindowTest::FocusedControl() const {
     for (HWND focus = ::GetFocus(); focus != nullptr; focus = ::GetParent(focus)) {
-        const int id = ::GetDlgCtrlID(focus);
-        if (id >= kFirstControlId && id < kFirstControlId + kControlCount &&
-            Find(static_cast<ControlId>(id)) == focus) {
-            return static_cast<ControlId>(id);
+        for (const ControlEntry& entry : ControlTable(kTestOrganisation)) {
+            if (Find(entry.id) == focus) {
+                return entry.id;
+            }
         }
     }
     return std::nullopt;
@@ -148,15 +140,6 @@ std::wstring Wide(TextView text) {
 
 std::wstring TimeEntry() {
     return Wide(texts::TimeEntry(FakeClock().time));
-}
-
-std::wstring LogOf(std::initializer_list<std::wstring_view> entries) {
-    std::wstring log;
-    for (const std::wstring_view entry : entries) {
-        log += L"\r\n";
-        log += entry;
-    }
-    return log;
 }
 
 }  // namespace brisvane::test_support

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "testing/expected_log.h"
 #include "testing/fakes.h"
 #include "testing/message_box_reader.h"
 #include "window/control_ids.h"
@@ -92,8 +93,5 @@ std::wstring Wide(TextView text);
 
 // The time entry of the fake clock's time.
 std::wstring TimeEntry();
-
-// The log text that these entries make: each one preceded by CR LF.
-std::wstring LogOf(std::initializer_list<std::wstring_view> entries);
 
 }  // namespace brisvane::test_support

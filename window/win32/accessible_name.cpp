@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "win32/owners.h"
+#include "win32/com_owners.h"
 #include "win32/window_text.h"
 
 namespace brisvane::window {

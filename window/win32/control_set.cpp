@@ -53,24 +53,23 @@ ControlSet::ControlSet(HWND window, HINSTANCE instance, const Organisation& orga
 }
 
 HWND ControlSet::Control(ControlId id) const {
-    return controls_.at(static_cast<std::size_t>(TabIndexOf(id)));
+    return controls_.at(RowOf(id));
 }
 
 const ControlEntry& ControlSet::EntryOf(ControlId id) const {
-    return table_.at(static_cast<std::size_t>(TabIndexOf(id)));
+    return table_.at(RowOf(id));
 }
 
 void ControlSet::CreateControls(HWND window) {
     // The frames first: they contain the other controls.
     for (const ControlEntry& entry : table_) {
         if (!entry.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
-                CreateControl(entry, window, instance_);
+            controls_.at(RowOf(entry.id)) = CreateControl(entry, window, instance_);
         }
     }
     for (const ControlEntry& entry : table_) {
         if (entry.container) {
-            controls_.at(static_cast<std::size_t>(TabIndexOf(entry.id))) =
+            controls_.at(RowOf(entry.id)) =
                 CreateControl(entry, Control(*entry.container), instance_);
         }
     }

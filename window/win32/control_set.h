@@ -11,6 +11,7 @@
 #include <array>
 #include <optional>
 
+#include "win32/com_owners.h"
 #include "win32/owners.h"
 #include "window/control_ids.h"
 #include "window/control_table.h"

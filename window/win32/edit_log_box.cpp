@@ -5,7 +5,7 @@
 namespace brisvane::window {
 
 Text EditLogBox::GetText() const {
-    return win32::WindowText(edit_);
+    return WindowText(edit_);
 }
 
 void EditLogBox::SetEmptySelection(std::size_t position) {

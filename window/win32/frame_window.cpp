@@ -54,7 +54,7 @@ std::wstring GroupBoxText(TextView caption) {
 }  // namespace
 
 HWND CreateFrame(HWND parent, int id, TextView caption, HINSTANCE instance) {
-    win32::RegisterWindowClassOnce(win32::DialogWindowClass(instance, kFrameClass, FrameProc));
+    RegisterWindowClassOnce(DialogWindowClass(instance, kFrameClass, FrameProc));
     const std::wstring text = ToWide(caption);
     HWND frame = ::CreateWindowExW(
         WS_EX_CONTROLPARENT, kFrameClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,

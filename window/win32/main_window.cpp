@@ -61,7 +61,7 @@ MainWindow::MainWindow(HINSTANCE instance, const WindowServices& services)
     : instance_(instance),
       services_(services),
       behaviour_(*this, [this] { btnOK_Click(Services()); }) {
-    win32::RegisterWindowClassOnce(win32::DialogWindowClass(instance, kWindowClass, WindowProc));
+    RegisterWindowClassOnce(DialogWindowClass(instance, kWindowClass, WindowProc));
     // Created hidden on the primary monitor, so that its DPI is known before the layout.
     const std::wstring caption = ToWide(texts::kWindowCaption);
     if (::CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, 0, 0,
@@ -217,7 +217,7 @@ void MainWindow::OnCommand(int id, int notification) {
     }
     switch (static_cast<ControlId>(id)) {
         case ControlId::btnOK:
-            behaviour_.btnOK_Click();
+            behaviour_.RunMountRequest();
             break;
         case ControlId::btnCancel:
             behaviour_.btnCancel_Click();

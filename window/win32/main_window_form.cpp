@@ -31,7 +31,7 @@ FrameExtent MainWindow::AdvancedFrame() const {
 }
 
 void MainWindow::SetVersionCaption(TextView caption) {
-    win32::SetWindowTextTo(Control(ControlId::lblVer), caption);
+    SetWindowTextTo(Control(ControlId::lblVer), caption);
 }
 
 void MainWindow::SetOuterHeight(std::int16_t twips) {
@@ -105,27 +105,27 @@ void MainWindow::Unload() {
 // --- MountForm --------------------------------------------------------------------------------
 
 Text MainWindow::DriveLetterText() const {
-    return win32::WindowText(Control(ControlId::cmbDriveLetter));
+    return WindowText(Control(ControlId::cmbDriveLetter));
 }
 
 Text MainWindow::DomainText() const {
-    return win32::WindowText(Control(ControlId::txtDomain));
+    return WindowText(Control(ControlId::txtDomain));
 }
 
 Text MainWindow::WebSiteText() const {
-    return win32::WindowText(Control(ControlId::txtWebSite));
+    return WindowText(Control(ControlId::txtWebSite));
 }
 
 Text MainWindow::UsernameText() const {
-    return win32::WindowText(Control(ControlId::txtUname));
+    return WindowText(Control(ControlId::txtUname));
 }
 
 SecretText MainWindow::PasswordText() const {
-    return win32::WindowSecret(Control(ControlId::txtPasswd));
+    return WindowSecret(Control(ControlId::txtPasswd));
 }
 
 void MainWindow::CloseApp() {
-    behaviour_.CloseApp();
+    behaviour_.EmptyCredentialsAndUnload();
 }
 
 }  // namespace brisvane::window
