@@ -53,8 +53,8 @@ TriedLookup TryDirectory(const DirectoryConfig& config, const std::string& bindP
         if (type == LDAP_RES_SEARCH_ENTRY) {
             search.Collect(ld.get(), message, config.attribute);
         } else if (type == LDAP_RES_SEARCH_RESULT) {
-            bool failed = false;
-            tried.answer = search.Finish(ld.get(), message, config.attribute, failed);
+            int code = LDAP_SUCCESS;
+            tried.answer = search.Finish(ld.get(), message, config.attribute, code);
             return tried;
         }
     }

@@ -145,12 +145,19 @@ timeval LdapTimeout(Clock::duration duration) {
 std::string ResultText(LDAP* ld, LDAPMessage* result, int& code) {
     code = LDAP_SUCCESS;
     char* diagnostic = nullptr;
+    char** referrals = nullptr;
     const int parsed =
-        ldap_parse_result(ld, result, &code, nullptr, &diagnostic, nullptr, nullptr, 0);
+        ldap_parse_result(ld, result, &code, nullptr, &diagnostic, &referrals, nullptr, 0);
     if (parsed != LDAP_SUCCESS) {
         code = parsed;
     }
     std::string text = ldap_err2string(code);
+    if (referrals != nullptr) {
+        if (referrals[0] != nullptr) {
+            text += " to " + std::string(referrals[0]);
+        }
+        ber_memvfree(reinterpret_cast<void**>(referrals));
+    }
     if (diagnostic != nullptr) {
         if (*diagnostic != '\0') {
             text += " (" + std::string(diagnostic) + ")";
@@ -173,12 +180,10 @@ void MemberSearch::Collect(LDAP* ld, LDAPMessage* entry, const std::string& attr
 }
 
 MemberAnswer MemberSearch::Finish(LDAP* ld, LDAPMessage* result, const std::string& attribute,
-                                  bool& failed) const {
+                                  int& code) const {
     using Kind = MemberAnswer::Kind;
-    int code = LDAP_SUCCESS;
     const std::string text = ResultText(ld, result, code);
-    failed = code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED;
-    if (failed) {
+    if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED) {
         return {Kind::kUnavailable, {}, "directory search: " + text};
     }
     if (entries == 0) {

@@ -43,12 +43,13 @@ struct MemberSearch {
     // Takes one search entry.
     void Collect(LDAP* ld, LDAPMessage* entry, const std::string& attribute);
     // The answer once the search's result has come: the member's value, unknown, no home
-    // share, ambiguous, or unavailable with the directory's own words; `failed` tells the last.
+    // share, ambiguous, or unavailable with the directory's own words; `code` is the result's.
     MemberAnswer Finish(LDAP* ld, LDAPMessage* result, const std::string& attribute,
-                        bool& failed) const;
+                        int& code) const;
 };
 
-// The result code of a search's result message and its text, with the server's diagnostic.
+// The result code of a search's result message and its text, with the referral's address and the
+// server's diagnostic.
 std::string ResultText(LDAP* ld, LDAPMessage* result, int& code);
 
 // `duration` as libldap's time-outs take it, at least a millisecond (zero would mean none).

@@ -403,10 +403,17 @@ MemberAnswer LdapDirectory::Connection::Finish(const Search& search, LDAPMessage
         }
         return {Kind::kFound, {}, {}};
     }
-    bool failed = false;
-    MemberAnswer answer = search.member.Finish(ld_.get(), result, owner_.config_.attribute, failed);
-    if (failed) {
+    int code = LDAP_SUCCESS;
+    MemberAnswer answer = search.member.Finish(ld_.get(), result, owner_.config_.attribute, code);
+    if (answer.kind == Kind::kUnavailable) {
         ++owner_.errors_;
+    }
+    if (code == LDAP_REFERRAL && !owner_.referralReported_.exchange(true)) {
+        owner_.warn_("warning: [directory] base_dn \"" + owner_.config_.baseDn +
+                     "\" is a referral: the directory holds those entries elsewhere and refers "
+                     "every search there, which the service never follows; members get 503 until "
+                     "base_dn names the directory's own domain or an OU in it. " +
+                     answer.detail);
     }
     return answer;
 }
@@ -477,8 +484,8 @@ void LdapDirectory::Connection::Lose(const std::string& reason, std::vector<Look
     }
 }
 
-LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword)
-    : config_(std::move(config)), bindPassword_(std::move(bindPassword)) {
+LdapDirectory::LdapDirectory(DirectoryConfig config, std::string bindPassword, Warn warn)
+    : config_(std::move(config)), bindPassword_(std::move(bindPassword)), warn_(std::move(warn)) {
     const unsigned count = std::max(1U, config_.connections);
     for (unsigned i = 0; i < count; ++i) {
         connections_.push_back(std::make_unique<Connection>(*this));

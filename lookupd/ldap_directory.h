@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,7 +32,11 @@ namespace brisvane::lookupd {
 // ca_file, always.
 class LdapDirectory final : public MemberSource {
   public:
-    LdapDirectory(DirectoryConfig config, std::string bindPassword);
+    using Warn = std::function<void(const std::string&)>;
+
+    // `warn` gets a line for the log when the directory is set up wrong in a way every lookup
+    // would repeat (a base DN that is a referral), once.
+    LdapDirectory(DirectoryConfig config, std::string bindPassword, Warn warn);
     // Stops the connections' threads and drops the callbacks of the lookups not answered yet
     // WITHOUT calling them: the owner destroys the directory only once nobody waits for an
     // answer (the HTTP servers are gone). A callback that runs already finishes first. Wipes
@@ -86,6 +91,8 @@ class LdapDirectory final : public MemberSource {
 
     const DirectoryConfig config_;
     std::string bindPassword_;
+    const Warn warn_;
+    std::atomic<bool> referralReported_{false};
 
     std::mutex mutex_;
     std::deque<Lookup> queue_;  // lookups waiting for a connection with room, the oldest first

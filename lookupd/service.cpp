@@ -59,7 +59,8 @@ std::unique_ptr<MemberSource> MakeSource(const Config& config, Log& log) {
             "warning: [directory] allow_plain_bind: the bind password goes to an ldap:// URL "
             "without start_tls, unencrypted");
     }
-    return std::make_unique<LdapDirectory>(*config.directory, std::move(password));
+    return std::make_unique<LdapDirectory>(*config.directory, std::move(password),
+                                           [&log](const std::string& line) { log.Line(line); });
 }
 
 // Waits until `server` has no connection left: each closes after its next answer, or when idle.

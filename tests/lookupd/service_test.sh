@@ -386,6 +386,25 @@ ask "user=alice"
 # The directory shows members to bound users only: anonymously alice is unknown, not a 503.
 check "anonymous: the down replica is passed over (200)" test "$status" = 200
 
+echo "== A base DN that is a referral: 503, said once in the log, no reconnect per lookup"
+directory_config referral "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem"
+sed -i 's|^base_dn = .*|base_dn = "ou=elsewhere,dc=campus,dc=example"|' "$work/referral.toml"
+printf '[observe]\naddress = "127.0.0.1:0"\n' >>"$work/referral.toml"
+start_service referral "$work/referral.toml"
+for _ in 1 2 3; do
+    ask "user=alice" -D "$work/headers"
+    codes="${codes:-}$status "
+done
+check "three lookups: 503 with Retry-After ($codes)" \
+    test "$codes" = "503 503 503 " -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+check "the log names the referral once" \
+    test "$(grep -c 'base_dn "ou=elsewhere,dc=campus,dc=example" is a referral' \
+        "$work/referral.log")" = 1
+observe /metrics >/dev/null
+check "one connection made for the three lookups" \
+    grep -q '^brisvane_directory_reconnects_total 1$' "$work/observed"
+unset codes
+
 echo "== The cache of answers: a change in the directory is answered after at most the TTL"
 directory_config cached "ldap://127.0.0.1:$ldap_port" "$work/pki/ca.pem"
 printf '[cache]\nttl = "3s"\n[observe]\naddress = "127.0.0.1:0"\n' >>"$work/cached.toml"
