@@ -7,11 +7,11 @@
 source scripts/lib/slapd.sh
 source scripts/lib/test-pki.sh
 
-LOOKUP_PATH=/cs/servers/serversearch.asp
 LOOKUP_BIND_DN="cn=brisvane-lookup,ou=services,dc=campus,dc=example"
 bench_lookupd_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-# Installs what the benchmark and the soak need and builds the TARGETs (preset service).
+# Installs what the benchmark and the soak need and builds the TARGETs (preset service); sets
+# LOOKUP_PATH.
 #   prepare_service_build TARGET...
 prepare_service_build() {
     ensure_packages build-essential cmake ninja-build pkg-config libmicrohttpd-dev libldap-dev \
@@ -19,6 +19,13 @@ prepare_service_build() {
     echo "=== Building $* (preset service)"
     cmake --preset service >/dev/null 2>&1 || cmake --preset service  # its messages on failure
     cmake --build build/service --target "$@" --parallel 2 >/dev/null
+    LOOKUP_PATH="$(lookup_path build/service/lookupd/brisvane-lookupd)"
+}
+
+# The lookup page's path that the service was built with (BRISVANE_LOOKUP_PATH): its default.
+#   lookup_path BINARY
+lookup_path() {
+    "$1" --print-config | sed -n 's/^# path = "\(.*\)"$/\1/p'
 }
 
 # A TCP port on 127.0.0.1 that nothing listens on now.

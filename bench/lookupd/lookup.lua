@@ -1,6 +1,6 @@
 -- wrk script: the request Brisvane sends (POST, form content type, body user=<name>), for a
 -- member drawn at random from m00001..mNNNNN on every request. Settings from the environment:
---   LOOKUP_PATH      the page's path (default /cs/servers/serversearch.asp)
+--   LOOKUP_PATH      the page's path (the service's, which bench/lookupd/lib.sh reads from it)
 --   LOOKUP_MEMBERS   how many members the directory holds (default 10000)
 --   LOOKUP_RATE      requests per second over all threads; unset: as fast as answers come
 --   LOOKUP_LOG_DIR   every answer that is not 200 is written to LOG_DIR/<thread>.log as
@@ -19,7 +19,7 @@ local function now_ms(clock)
   return tonumber(now_ts.tv_sec) * 1000 + tonumber(now_ts.tv_nsec) / 1e6
 end
 
-local path = os.getenv("LOOKUP_PATH") or "/cs/servers/serversearch.asp"
+local path = os.getenv("LOOKUP_PATH") or error("LOOKUP_PATH is not set")
 local members = tonumber(os.getenv("LOOKUP_MEMBERS") or "10000")
 local rate = tonumber(os.getenv("LOOKUP_RATE") or "")
 local log_dir = os.getenv("LOOKUP_LOG_DIR")

@@ -371,9 +371,10 @@ def framing(binary, work, directory, pki):
         balancer_port = probe.getsockname()[1]
     with open(os.path.join(nginx, "nginx.conf"), "w") as file:
         file.write(subprocess.run(
-            ["bash", "-c", 'cd "$1" && source bench/lookupd/lib.sh && balancer_config "$2" "$2" '
-             '"127.0.0.1:$3" "$4"', "-", ROOT, str(service.port), str(balancer_port),
-             os.path.join(pki, "ca.pem")], check=True, capture_output=True, text=True).stdout)
+            ["bash", "-c", 'cd "$1" && source bench/lookupd/lib.sh && LOOKUP_PATH="$(lookup_path "$5")" '
+             '&& balancer_config "$2" "$2" "127.0.0.1:$3" "$4"', "-", ROOT, str(service.port),
+             str(balancer_port), os.path.join(pki, "ca.pem"), binary],
+            check=True, capture_output=True, text=True).stdout)
     balancer = subprocess.Popen(["nginx", "-p", nginx, "-c", "nginx.conf", "-e",
                                  os.path.join(nginx, "logs", "error.log"), "-g", "daemon off;"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
