@@ -61,6 +61,13 @@ start_directory "$work/replica"
 replica_port=$ldap_port
 start_directory "$work/slapd"
 (umask 077 && printf 'lookup-secret\n' >"$work/bind-password")
+# The bind password as systemd hands it over (LoadCredential=): a read-only folder of the
+# service's own, the credential read-only for its owner.
+mkdir -p "$work/credentials"
+cp "$work/bind-password" "$work/credentials/bind-password"
+chmod 0400 "$work/credentials/bind-password"
+chmod 0500 "$work/credentials"
+export CREDENTIALS_DIRECTORY="$work/credentials"
 
 # start_service NAME CONFIG: runs the service with CONFIG (port 0: any free one), waits until
 # it listens, sets $port (and $observe_port) and $service_pid; its log is $work/NAME.log.
@@ -125,7 +132,7 @@ connections_per_address = 4
 urls = ["ldap://127.0.0.1:1", "ldap://127.0.0.1:$ldap_port"]
 allow_plain_bind = true
 bind_dn = "cn=brisvane-lookup,ou=services,dc=campus,dc=example"
-bind_password_file = "$work/bind-password"
+bind_password_file = "\${CREDENTIALS_DIRECTORY}/bind-password"
 base_dn = "dc=campus,dc=example"
 filter = "(uid=%s)"
 timeout = "1s"
@@ -256,13 +263,56 @@ expect_share alice smb://files1.campus.example/homes/alice
 check "the same service process answered" kill -0 "$ldap_pid"
 
 echo "== SIGHUP reads the TLS certificate again; SIGTERM answers what is in flight"
+# reload_and_wait LOG_TEXT: SIGHUP, then until the log says LOG_TEXT once more.
+reload_and_wait() {
+    local before
+    before="$(grep -c "$1" "$work/ldap.log")"
+    kill -HUP "$ldap_pid"
+    for _ in $(seq 100); do
+        [ "$(grep -c "$1" "$work/ldap.log")" -gt "$before" ] && return 0
+        sleep 0.1
+    done
+}
+served_serial() {
+    gnutls-cli --x509cafile "$work/pki/ca.pem" -p "$port" localhost --print-cert </dev/null \
+        2>/dev/null | certtool -i 2>/dev/null | sed -n 's/^[[:space:]]*Serial Number.*: //p'
+}
+# A renewal by the same authority, with a new key, under a client that asks all along.
+_test_pki_certificate "$work/pki" renewed localhost ca
+old_serial="$(served_serial)"
+(
+    failures_seen=0
+    while [ ! -e "$work/stop-asking" ]; do
+        code="$(curl -sS --max-time 10 --cacert "$work/pki/ca.pem" -o /dev/null -w '%{http_code}' \
+            -H "Content-Type: application/x-www-form-urlencoded" --data-binary "user=alice" \
+            "$(url)" 2>/dev/null)"
+        [ "$code" = 200 ] || failures_seen=$((failures_seen + 1))
+        echo x >>"$work/asked"
+    done
+    echo "$failures_seen" >"$work/failures-seen"
+) &
+looping=$!
+sleep 0.5
+cp "$work/pki/renewed.pem" "$work/served.pem"
+cp "$work/pki/renewed.key" "$work/served.key"
+reload_and_wait 'certificate and key were read again'
+sleep 0.5
+touch "$work/stop-asking"
+wait "$looping"
+check "a client asking all through the renewal saw no failure ($(wc -l <"$work/asked") lookups)" \
+    test "$(cat "$work/failures-seen")" = 0
+check "after the renewal the new certificate is served" test "$(served_serial)" != "$old_serial"
+# A key that does not match the certificate: the old pair stays, the log says why.
+cp "$work/pki/localhost.pem" "$work/served.pem"
+reload_and_wait 'were not renewed'
+check "a mismatched pair is not taken, and the log says so in GnuTLS's words" \
+    grep -q 'not renewed, the old ones stay in use: .*do not match' "$work/ldap.log"
+check "nothing blames an address in use" test "$(grep -ci 'address.*in use' "$work/ldap.log")" = 0
+ask "user=alice"
+check "the renewed certificate still serves" test "$status" = 200
 cp "$work/pki/untrusted-localhost.pem" "$work/served.pem"
 cp "$work/pki/untrusted-localhost.key" "$work/served.key"
-kill -HUP "$ldap_pid"
-for _ in $(seq 50); do
-    grep -q 'certificate and key were read again' "$work/ldap.log" && break
-    sleep 0.1
-done
+reload_and_wait 'certificate and key were read again' 
 ask "user=alice"
 check "after SIGHUP the old CA no longer verifies the service" test "$status" = 000
 ask "user=alice" --cacert "$work/pki/untrusted-ca.pem"
@@ -477,7 +527,8 @@ check "three requests at once: 200 200 429 with Retry-After ($codes)" \
 echo "== A bad configuration is named"
 cp "$work/bind-password" "$work/bind-password.shared"
 chmod 644 "$work/bind-password.shared"
-sed "s|$work/bind-password\"|$work/bind-password.shared\"|" "$work/directory.toml" >"$work/shared.toml"
+sed "s|^bind_password_file = .*|bind_password_file = \"$work/bind-password.shared\"|" \
+    "$work/directory.toml" >"$work/shared.toml"
 "$binary" --config "$work/shared.toml" --check-config 2>"$work/shared.err"
 code=$?
 check "--check-config: status 2 for a bind password others may read, its mode named" \
