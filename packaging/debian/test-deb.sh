@@ -115,6 +115,7 @@ SYSTEMD_LOG_COLOR=0 systemd-analyze security --offline=true --threshold=20 "$uni
     >"$work/security.log" 2>&1 ||
     { tail -n 5 "$work/security.log"; fail "systemd-analyze security: exposure above 2.0"; }
 pass "systemd-analyze security: $(grep -o 'exposure level for .*' "$work/security.log")"
+grep -q '^MemoryMax=' "$unit" || fail "the unit sets no MemoryMax"
 
 # Who exists and where their shares are is for the service's group alone.
 getent group brisvane-lookupd >/dev/null || fail "the package did not create brisvane-lookupd"

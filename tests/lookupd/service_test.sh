@@ -239,6 +239,15 @@ observe() {
     curl -sS --max-time 10 -o "$work/observed" -w '%{http_code}' "http://127.0.0.1:$observe_port$1"
 }
 check "/healthz: 200" test "$(observe /healthz)" = 200
+# Eight connections from one address that send nothing: a ninth's request is answered 503.
+for fd in 4 5 6 7 8 9 10 11; do
+    eval "exec $fd<>/dev/tcp/127.0.0.1/$observe_port"
+done
+check "/healthz over the health listener's cap per address: 503" test "$(observe /healthz)" = 503
+for fd in 4 5 6 7 8 9 10 11; do
+    eval "exec $fd<&-"
+done
+sleep 0.2
 check "/readyz with the directory up: 200" test "$(observe /readyz)" = 200
 observe /metrics >/dev/null
 check "/metrics counts the lookups by outcome" \
@@ -523,6 +532,15 @@ for _ in 1 2 3; do
 done
 check "three requests at once: 200 200 429 with Retry-After ($codes)" \
     test "$codes" = "200 200 429 " -a "$(grep -ci '^Retry-After:' "$work/headers")" = 1
+
+echo "== Networks that may ask"
+sed 's|^\[limits\]$|[limits]\nallowed_networks = ["10.0.0.0/8", "::1"]|' "$work/rate.toml" \
+    >"$work/networks.toml"
+start_service networks "$work/networks.toml"
+ask "user=bob"
+check "a client outside allowed_networks: 403" test "$status" = 403
+check "the warning about every network is not given" \
+    test "$(grep -c 'allowed_networks is not set' "$work/networks.log")" = 0
 
 echo "== A bad configuration is named"
 cp "$work/bind-password" "$work/bind-password.shared"
