@@ -287,7 +287,7 @@ void LdapDirectory::Connection::Send(std::vector<Lookup>& taken, Answers& answer
         int id = 0;
         const int rc = StartSearch(*lookup, id);
         if (rc == LDAP_SUCCESS) {
-            searches_.emplace(id, Search{std::move(*lookup), read_, 0, 0, {}});
+            searches_.emplace(id, Search{std::move(*lookup), read_, {}});
             continue;
         }
         const std::string reason = DescribeLdapError(ld_.get(), rc);

@@ -19,7 +19,7 @@ ensure_packages build-essential cmake ninja-build pkg-config googletest libpcre2
 ensure_lookup_service_packages
 ensure_samba_packages
 
-step() { printf '\n=== %s\n' "$*"; }
+step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 step "Includes against the table of layers (docs/architecture.md)"
 scripts/check-layers.py --self-test
