@@ -184,8 +184,10 @@ bool MayReceiveCredentials(TextView sharePath, const std::vector<Text>& fileServ
     if (server == u"?" || server == u"." || server.find(u'@') != Text::npos) {
         return false;  // a device path, or a web server
     }
+    // Windows drops a step's trailing dots and spaces: ". ." and ".. " climb like "." and "..".
     for (const Text& step : steps) {
-        if (step == u"." || step == u"..") {
+        if (step.find(u'.') != Text::npos &&
+            std::ranges::all_of(step, [](char16_t c) { return c == u'.' || c == u' '; })) {
             return false;
         }
     }
