@@ -12,6 +12,10 @@
 #                        samba-tool on the running domain's database, as root in its namespace
 #                        (no password needed): samba_ad_tool DIR user setexpiry brisvane-lookup
 #                        --days=0 expires the service account, for example
+#   samba_ad_tls DIR [CERTIFICATE KEY CA]
+#                        restarts Samba with CERTIFICATE (its KEY, signed by the authority CA)
+#                        for LDAP's TLS instead of the one it made itself, or without them with
+#                        its own again; returns once ldaps serves that certificate
 #   samba_ad_lookupd_config DIR BINARY ADDRESS CERTIFICATE KEY SERVER...
 #                        prints brisvane-lookupd's configuration for this domain: BINARY's Active
 #                        Directory example (--print-config, the one docs/lookup-service.md shows)
@@ -85,8 +89,15 @@ KRB5
     export KRB5_CONFIG="$run/dc/private/krb5.conf"
     mkdir -p "$run/dc/log"
     # Samba is not this namespace's first process, which reaps the helpers that Samba leaves.
-    samba -s "$run/dc/etc/smb.conf" -F --debug-stdout >"$run/samba.log" 2>&1 &
-    wait
+    # samba_ad_tls ends Samba after leaving a "restart" file: it starts again with the new
+    # smb.conf; any other end of Samba ends the domain.
+    while :; do
+        samba -s "$run/dc/etc/smb.conf" -F --debug-stdout >>"$run/samba.log" 2>&1 &
+        echo "$!" >"$run/samba.pid"
+        wait "$!"
+        [ -e "$run/restart" ] || break
+        rm -f "$run/restart"
+    done
 }
 
 _samba_ad_pid_namespace() {
@@ -270,6 +281,45 @@ samba_ad_tool() {
     shift
     nsenter --target "$(cat "$dir/init.pid")" --mount \
         samba-tool "$@" -H /run/samba/dc/private/sam.ldb -s /run/samba/dc/etc/smb.conf
+}
+
+samba_ad_tls() {
+    local dir="$1" conf="$1/domain/dc/etc/smb.conf" given="$1/domain/dc/private/tls-given"
+    local expected="$1/domain/dc/private/tls/cert.pem" samba_pid="" pid _
+    sed -i '/^\ttls \(certfile\|keyfile\|cafile\) = /d' "$conf"
+    if [ $# -eq 4 ]; then
+        rm -rf "$given"
+        mkdir -m 0700 "$given"
+        install -m 0644 "$2" "$given/cert.pem"
+        install -m 0600 "$3" "$given/key.pem"
+        install -m 0644 "$4" "$given/ca.pem"
+        # Paths as Samba sees them in its namespace.
+        sed -i '/^\[global\]$/a\\ttls certfile = /run/samba/dc/private/tls-given/cert.pem\n\ttls keyfile = /run/samba/dc/private/tls-given/key.pem\n\ttls cafile = /run/samba/dc/private/tls-given/ca.pem' "$conf"
+        expected="$given/cert.pem"
+    fi
+    # Samba's PID as its namespace numbers it is the last of NSpid.
+    for pid in $(_samba_ad_processes "$dir"); do
+        if [ "$(awk '$1 == "NSpid:" { print $NF }' "/proc/$pid/status" 2>/dev/null)" = \
+            "$(cat "$dir/domain/samba.pid")" ]; then
+            samba_pid="$pid"
+        fi
+    done
+    touch "$dir/domain/restart"
+    kill -TERM "$samba_pid"
+    for _ in $(seq 300); do
+        if /usr/bin/python3 -c 'import ssl, sys
+served = ssl.get_server_certificate((sys.argv[1], 636), timeout=2)
+with open(sys.argv[2], encoding="ascii") as file:
+    expected = file.read()
+sys.exit(ssl.PEM_cert_to_DER_cert(served) != ssl.PEM_cert_to_DER_cert(expected))' \
+            "$SAMBA_AD_ADDRESS" "$expected" 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "samba-ad.sh: Samba did not serve $expected within 30 s:" >&2
+    tail -n 20 "$dir/domain/samba.log" >&2
+    return 1
 }
 
 samba_ad_lookupd_config() {

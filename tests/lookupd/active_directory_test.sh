@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # brisvane-lookupd on a real Active Directory domain (scripts/lib/samba-ad.sh, started by the
 # ctest fixture), with the Active Directory example's configuration (--print-config) and this
-# domain's names: ldaps and StartTLS against the domain's CA, binds by DN and by user principal
-# name, a replica that is down, continuation references that are never followed (no DNS query),
-# non-ASCII names and names in another case, disabled members, AD refusing a bind without TLS or
-# with a wrong password, and --try's exit codes. The service and --try run in a mount namespace
-# of their own that reaches the DC by name through the domain's hosts file and sends DNS
-# queries to a recorder on loopback.
+# domain's names: ldaps and StartTLS against the domain's CA, ldaps against an organisation's
+# own authority (Samba restarted with its certificate, and with its own again at the end), binds
+# by DN and by user principal name, a replica that is down, continuation references that are
+# never followed (no DNS query), non-ASCII names and names in another case, disabled members, AD
+# refusing a bind without TLS or with a wrong password, and --try's exit codes. The service and
+# --try run in a mount namespace of their own that reaches the DC by name through the domain's
+# hosts file and sends DNS queries to a recorder on loopback.
 #
 # Usage: tests/lookupd/active_directory_test.sh DOMAIN_DIR path/to/brisvane-lookupd
 set -uo pipefail
@@ -15,11 +16,14 @@ binary="$(realpath "$2")"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/lib/lookup-service.sh"
 source "$root/scripts/lib/samba-ad.sh"
+source "$root/scripts/lib/test-pki.sh"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lookupd-ad.XXXXXX")"
 pids=()
+organisation_certificate=""  # set while Samba serves the organisation's certificate
 cleanup() {
     local pid
+    [ -z "$organisation_certificate" ] || samba_ad_tls "$domain"
     for pid in "${pids[@]}"; do
         { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null
     done
@@ -178,6 +182,21 @@ check "the global catalog: 2 (the configuration refused)" test "$code" = 2
 check "each step timed: connect, TLS, bind, search" \
     test "$(in_domain "$binary" --config "$work/ldaps.toml" --try alice |
         grep -cE '^  (connect|TLS|bind|search) ')" = 4
+
+echo "== A certificate from the organisation's own authority, then the DC's own again"
+mkdir -m 0700 "$work/pki"
+_test_pki_certificate "$work/pki" ca "Campus Example Authority" self
+_test_pki_certificate "$work/pki" dc1 dc1.campus.example ca
+organisation_certificate=yes
+check "Samba serves the organisation's certificate" \
+    samba_ad_tls "$domain" "$work/pki/dc1.pem" "$work/pki/dc1.key" "$work/pki/ca.pem"
+configure organisation "directory.ca_file=\"$work/pki/ca.pem\""
+try organisation alice
+check "checked against the organisation's authority: 0" test "$code" = 0
+try ldaps alice
+check "checked against the domain's own authority: 3, the certificate named" \
+    test "$code" = 3 -a "$(grep -ci 'certificate' "$work/try.out")" -ge 1
+check "Samba serves its own certificate again" samba_ad_tls "$domain" && organisation_certificate=""
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed. Logs:"
