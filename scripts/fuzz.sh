@@ -22,7 +22,7 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --parallel 2
+cmake --build --preset fuzz --parallel 2 --target "${targets[@]/#/brisvane_fuzz_}"
 
 summary=()
 for target in "${targets[@]}"; do

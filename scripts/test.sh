@@ -57,7 +57,7 @@ step "The lookup service: its Debian package installed, checked and purged; a 30
 packaging/debian/test-deb.sh
 scripts/soak-lookupd.sh 30
 
-step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 45 s per target)"
-scripts/fuzz.sh 45
+step "Fuzzing (clang++ libFuzzer, ASan + UBSan, 30 s per target)"
+scripts/fuzz.sh 30
 
 step "All checks passed"
