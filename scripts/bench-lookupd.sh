@@ -5,6 +5,8 @@
 #   service          brisvane-lookupd over HTTP on slapd
 #   directory        the same searches straight to slapd (bench/lookupd/ldap_search_bench.cpp),
 #                    the ceiling of a service that sends one search per lookup
+#   directory (paced) the same, held to the rate the service reached just before with as many
+#                    connections (separate placement): slapd's cost per search at a like rate
 #   nginx            nginx serving a static page of the same size as the service's answer
 #   service (https)  brisvane-lookupd over TLS, keep-alive
 #   service (cache)  brisvane-lookupd over HTTP with [cache] ttl = "3600s" (longer than the
@@ -13,11 +15,12 @@
 # at 1, 16 and 64 connections, in two placements:
 #   separate    the production shape, where the directory has a machine of its own: slapd on
 #               core 0, the service, nginx and the load generators on core 1 (taskset); the
-#               service, directory and nginx rows
+#               service, directory, directory (paced) and nginx rows
 #   shared      everything on every core, as on one machine; all five rows
-# Each figure is the median of ROUNDS interleaved rounds of SECONDS each, with the CPU time per
-# lookup of the target itself (the service or nginx), of slapd and of the load generator (wrk
-# or the directory client), from /proc, and how busy each core was. Then the resident memory
+# Each figure is the median of ROUNDS interleaved rounds of SECONDS each (requests/s with its
+# range), with the CPU time per lookup of the target itself (the service or nginx), of slapd and
+# of the load generator (wrk or the directory client), from /proc, and how busy each core was;
+# under the separate table, the goals' ratios taken round by round, with their range. Then the resident memory
 # of a fresh service (16 connections) after 100,000 and 1,000,000 requests, and that of a fresh
 # cached one after 500,000 and 1,000,000 requests for 200,000 different names (10,000 members,
 # the others unknown), more than its max_entries (the default, 100,000) holds. slapd and nginx
@@ -176,9 +179,9 @@ load() {
             "${duration}s" LOOKUP_MEMBERS="$members" ;;
         nginx) run_wrk "http://127.0.0.1:$nginx_port$LOOKUP_PATH" "$connections" \
             "${duration}s" LOOKUP_MEMBERS="$members" ;;
-        directory) "$ldap_client" "ldap://127.0.0.1:$ldap_port" "$LOOKUP_BIND_DN" \
+        directory | paced) "$ldap_client" "ldap://127.0.0.1:$ldap_port" "$LOOKUP_BIND_DN" \
             "$work/bind-password" "ou=people,dc=campus,dc=example" "(uid=%s)" homeDirectory \
-            "$members" "$connections" "$duration" ;;
+            "$members" "$connections" "$duration" ${pace_rate:+"$pace_rate"} ;;
     esac
 }
 
@@ -215,6 +218,9 @@ measure() {
 }
 
 declare -A targets_of=([separate]="service directory nginx" [shared]="service directory nginx https cache")
+# The tables' rows: the targets, and in the separate placement the directory paced to the rate the
+# service has just reached (measured right after the service, in every round).
+declare -A rows_of=([separate]="service directory paced nginx" [shared]="${targets_of[shared]}")
 placements=(separate shared)
 connection_counts=(1 16 64)
 echo "=== Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)," \
@@ -233,6 +239,22 @@ measure cache 16 5 >/dev/null
 hits_before="$(cache_counter "$cache_observe" brisvane_cache_hits_total)"
 misses_before="$(cache_counter "$cache_observe" brisvane_cache_misses_total)"
 
+# measure_once TARGET: one measurement at $connections in $placement, into $results and $line.
+measure_once() {
+    local target="$1" errors non200
+    line="$(measure "$target" "$connections" "$seconds")" || line="result rps=0"
+    errors="$(field "$line" errors)"
+    non200="$(field "$line" non200)"
+    if [ "${errors:-1}" != 0 ] || [ "${non200:-1}" != 0 ]; then
+        echo "    $target at $connections connections ($placement): FAILED REQUESTS: $line" >&2
+        failed=yes
+    fi
+    echo "$placement $target $connections $(field "$line" rps)" \
+        "$(field "$line" p50_ms) $(field "$line" p99_ms) $(field "$line" own_us)" \
+        "$(field "$line" slapd_us) $(field "$line" load_us) $(field "$line" core0)" \
+        "$(field "$line" core1) $round" >>"$results"
+}
+
 # Rounds: every placement, target and connection count once per round, the placements and
 # targets in a different order each round, so that a busy machine hurts all of them alike.
 results="$work/results"
@@ -246,18 +268,12 @@ for round in $(seq "$rounds"); do
         for connections in "${connection_counts[@]}"; do
             for i in "${!targets[@]}"; do
                 target="${targets[$(((i + round) % ${#targets[@]}))]}"
-                line="$(measure "$target" "$connections" "$seconds")" || line="result rps=0"
-                errors="$(field "$line" errors)"
-                non200="$(field "$line" non200)"
-                if [ "${errors:-1}" != 0 ] || [ "${non200:-1}" != 0 ]; then
-                    echo "    $target at $connections connections ($placement): FAILED" \
-                        "REQUESTS: $line" >&2
-                    failed=yes
+                pace_rate=""
+                measure_once "$target"
+                if [ "$placement" = separate ] && [ "$target" = service ]; then
+                    pace_rate="$(field "$line" rps)"
+                    measure_once paced
                 fi
-                echo "$placement $target $connections $(field "$line" rps)" \
-                    "$(field "$line" p50_ms) $(field "$line" p99_ms) $(field "$line" own_us)" \
-                    "$(field "$line" slapd_us) $(field "$line" load_us) $(field "$line" core0)" \
-                    "$(field "$line" core1)" >>"$results"
             done
         done
     done
@@ -276,6 +292,28 @@ median() {
             else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# The median of column COLUMN with its range, as whole numbers: spread PLACEMENT TARGET
+# CONNECTIONS COLUMN prints "21485 (20312 – 22010)".
+spread() {
+    awk -v p="$1" -v t="$2" -v c="$3" -v k="$4" '$1 == p && $2 == t && $3 == c { print $k }' \
+        "$results" | sort -g | awk '{ v[NR] = $1 } END {
+        if (NR == 0) { print "-"; exit }
+        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.0f (%.0f – %.0f)\n", m, v[1], v[NR] }'
+}
+
+# The median of a ratio taken round by round, with its range: ratio PLACEMENT CONNECTIONS
+# TARGET COLUMN OVER_TARGET OVER_COLUMN DECIMALS prints "1.23 (1.10 – 1.31)".
+ratio() {
+    awk -v p="$1" -v c="$2" -v t="$3" -v k="$4" -v u="$5" -v j="$6" '$1 == p && $3 == c {
+        if ($2 == t) top[$12] = $k; if ($2 == u) bottom[$12] = $j }
+        END { for (r in top) if (r in bottom && bottom[r] > 0) print top[r] / bottom[r] }' \
+        "$results" | sort -g | awk -v d="$7" '{ v[NR] = $1 } END {
+        if (NR == 0) { print "-"; exit }
+        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.*f (%.*f – %.*f)\n", d, m, d, v[1], d, v[NR] }'
+}
+
 # A figure with DECIMALS decimals, or "-" as it is: shown DECIMALS FIGURE.
 shown() {
     if [ "$2" = - ]; then echo -; else printf '%.*f' "$1" "$2"; fi
@@ -285,8 +323,8 @@ declare -A rps
 # table PLACEMENT: the medians of that placement's rounds.
 table() {
     local placement="$1" connections target label ratios
-    read -ra targets <<<"${targets_of[$placement]}"
-    printf '%-11s %-16s %11s %8s %8s %10s %7s %8s %8s %8s %6s %6s\n' connections target \
+    read -ra targets <<<"${rows_of[$placement]}"
+    printf '%-11s %-17s %23s %8s %8s %10s %7s %8s %8s %8s %6s %6s\n' connections target \
         requests/s p50 p99 /directory /nginx own_us slapd_us load_us core0 core1
     for connections in "${connection_counts[@]}"; do
         for target in "${targets[@]}"; do
@@ -294,6 +332,7 @@ table() {
         done
         for target in "${targets[@]}"; do
             label="$target"
+            [ "$target" = paced ] && label="directory (paced)"
             ratios=("" "")
             case "$target" in
                 service | https | cache)
@@ -306,8 +345,8 @@ table() {
                         'BEGIN { printf "%.2f %.2f", (d > 0 ? s / d : 0), (n > 0 ? s / n : 0) }')"
                     ;;
             esac
-            printf '%-11s %-16s %11.0f %8.3f %8.3f %10s %7s %8s %8s %8s %6s %6s\n' \
-                "$connections" "$label" "${rps[$placement.$target.$connections]}" \
+            printf '%-11s %-17s %23s %8.3f %8.3f %10s %7s %8s %8s %8s %6s %6s\n' \
+                "$connections" "$label" "$(spread "$placement" "$target" "$connections" 4)" \
                 "$(median "$placement" "$target" "$connections" 5)" \
                 "$(median "$placement" "$target" "$connections" 6)" "${ratios[0]}" \
                 "${ratios[1]}" "$(shown 1 "$(median "$placement" "$target" "$connections" 7)")" \
@@ -326,19 +365,19 @@ echo "of the load generator; busy % of cores 0 and 1."
 echo
 echo "Separate: slapd on core 0, the service, nginx and the load generators on core 1"
 table separate
-# The goals, on the separate placement.
+# The goals, on the separate placement: ratios taken round by round, their median and range.
 for connections in 16 64; do
-    awk -v c="$connections" -v s="${rps[separate.service.$connections]}" \
-        -v d="${rps[separate.directory.$connections]}" \
-        -v ss="$(median separate service "$connections" 8)" \
-        -v ds="$(median separate directory "$connections" 8)" \
-        -v sp="$(median separate service "$connections" 6)" \
-        -v dp="$(median separate directory "$connections" 6)" 'BEGIN {
-        printf "    at %d: service/directory %.2f (goal >= 0.85), slapd CPU per search through", c,
-            (d > 0 ? s / d : 0)
-        printf " the service over direct %.2f (goal <= 1.1), p99 through the service over direct",
-            (ds > 0 ? ss / ds : 0)
-        printf " %.2f%s\n", (dp > 0 ? sp / dp : 0), (c == 64 ? " (goal <= 2)" : "") }'
+    echo "    at $connections: service/directory" \
+        "$(ratio separate "$connections" service 4 directory 4 2) (goal >= 0.85; or, when core 1" \
+        "saturates, the service's own CPU per lookup $(shown 1 "$(median separate service \
+        "$connections" 7)") µs at most nginx's $(shown 1 "$(median separate nginx "$connections" \
+        7)") plus the direct client's $(shown 1 "$(median separate directory "$connections" 9)"))"
+    echo "           slapd CPU per search through the service over direct" \
+        "$(ratio separate "$connections" service 8 directory 8 2) (goal <= 1.1), over direct" \
+        "at the same rate (paced) $(ratio separate "$connections" service 8 paced 8 2)"
+    echo "           p99 through the service over direct" \
+        "$(ratio separate "$connections" service 6 directory 6 2)$([ "$connections" = 64 ] &&
+            echo " (goal <= 2)")"
 done
 echo
 echo "Shared: everything on every core"

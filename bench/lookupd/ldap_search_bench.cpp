@@ -3,7 +3,11 @@
 // each (bound as the service binds), for SECONDS, members drawn at random from m00001..mNNNNN.
 //
 //   brisvane_ldap_search_bench URL BIND_DN PASSWORD_FILE BASE_DN FILTER ATTRIBUTE MEMBERS
-//                              CONNECTIONS SECONDS
+//                              CONNECTIONS SECONDS [RATE]
+//
+// With RATE, the threads together send at most RATE searches a second, each at even intervals
+// (a thread that falls behind catches up at once, never more than one interval's worth): the
+// directory then works at the rate another client reached, with the same concurrency.
 //
 // FILTER holds %s where the username goes, as in the service's configuration. Prints one line
 // in the form of the benchmark's wrk script:
@@ -39,6 +43,7 @@ struct Settings {
     unsigned members = 0;
     unsigned connections = 0;
     double seconds = 0;
+    double rate = 0;  // searches a second over all threads; 0: as fast as they go
 };
 
 struct Tally {
@@ -106,7 +111,20 @@ void Run(const Settings& settings, std::unique_ptr<LDAP, Unbind> ld, unsigned se
     std::uniform_int_distribution<unsigned> member(1, settings.members);
     const std::size_t slot = settings.filter.find("%s");
     char name[16];
+    // With a rate, this thread's share of it; the first search at a random point of the first
+    // interval, so that the threads do not send together.
+    const auto interval =
+        settings.rate > 0 ? std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(settings.connections / settings.rate))
+                          : Clock::duration::zero();
+    Clock::time_point next =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           interval * std::uniform_real_distribution<double>(0, 1)(random));
     while (Clock::now() < end) {
+        if (settings.rate > 0) {
+            std::this_thread::sleep_until(next);
+            next = std::max(next + interval, Clock::now() - interval);
+        }
         std::snprintf(name, sizeof name, "m%05u", member(random));
         std::string filter = settings.filter;
         filter.replace(slot, 2, name);
@@ -136,10 +154,10 @@ double PercentileMs(std::vector<std::uint32_t>& sorted, double percent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 10) {
+    if (argc != 10 && argc != 11) {
         std::fprintf(stderr,
                      "usage: %s URL BIND_DN PASSWORD_FILE BASE_DN FILTER ATTRIBUTE MEMBERS "
-                     "CONNECTIONS SECONDS\n",
+                     "CONNECTIONS SECONDS [RATE]\n",
                      argv[0]);
         return 2;
     }
@@ -154,8 +172,9 @@ int main(int argc, char** argv) {
     settings.members = static_cast<unsigned>(std::strtoul(argv[7], nullptr, 10));
     settings.connections = static_cast<unsigned>(std::strtoul(argv[8], nullptr, 10));
     settings.seconds = std::strtod(argv[9], nullptr);
-    if (!passwordFile || settings.filter.find("%s") == std::string::npos || settings.members == 0 ||
-        settings.connections == 0 || settings.seconds <= 0) {
+    settings.rate = argc == 11 ? std::strtod(argv[10], nullptr) : 0;
+    if (settings.rate < 0 || !passwordFile || settings.filter.find("%s") == std::string::npos ||
+        settings.members == 0 || settings.connections == 0 || settings.seconds <= 0) {
         std::fprintf(stderr, "%s: bad arguments\n", argv[0]);
         return 2;
     }
