@@ -20,12 +20,12 @@
 # Each figure is the median of ROUNDS interleaved rounds of SECONDS each (requests/s with its
 # range), with the CPU time per lookup of the target itself (the service or nginx), of slapd and
 # of the load generator (wrk or the directory client), from /proc, and how busy each core was;
-# under the separate table, the goals' ratios taken round by round, with their range. Then the resident memory
-# of a fresh service (16 connections) after 100,000 and 1,000,000 requests, and that of a fresh
-# cached one after 500,000 and 1,000,000 requests for 200,000 different names (10,000 members,
-# the others unknown), more than its max_entries (the default, 100,000) holds. slapd and nginx
-# run from private configurations in a temporary folder on 127.0.0.1, never the system's
-# instances.
+# under the separate table, the goals' ratios taken round by round, with their range. Then the
+# resident memory of a fresh service (16 connections) after 100,000 and 1,000,000 requests, and
+# that of a fresh cached one after 500,000 and 1,000,000 requests for 200,000 different names
+# (10,000 members, the others unknown), more than its max_entries (the default, 100,000) holds.
+# slapd and nginx run from private configurations in a temporary folder on 127.0.0.1, never the
+# system's instances.
 #
 #   scripts/bench-lookupd.sh [--rounds N] [--seconds S] [--no-memory] [--directory SETTING]...
 #
@@ -283,23 +283,25 @@ place shared
 hits=$(($(cache_counter "$cache_observe" brisvane_cache_hits_total) - hits_before))
 misses=$(($(cache_counter "$cache_observe" brisvane_cache_misses_total) - misses_before))
 
-# The median of column COLUMN of the results of PLACEMENT, TARGET at CONNECTIONS ("-" when the
-# column has no figures).
-median() {
-    awk -v p="$1" -v t="$2" -v c="$3" -v k="$4" '$1 == p && $2 == t && $3 == c && $k != "-" {
-        print $k }' "$results" | sort -g |
-        awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]
-            else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-# The median of column COLUMN with its range, as whole numbers: spread PLACEMENT TARGET
-# CONNECTIONS COLUMN prints "21485 (20312 – 22010)".
-spread() {
-    awk -v p="$1" -v t="$2" -v c="$3" -v k="$4" '$1 == p && $2 == t && $3 == c { print $k }' \
-        "$results" | sort -g | awk '{ v[NR] = $1 } END {
+# The median of the numbers on standard input, "-" without any: as it is, or with DECIMALS
+# decimals and the range, "1.23 (1.10 – 1.31)": summarise [DECIMALS].
+summarise() {
+    sort -g | awk -v d="${1:-}" '{ v[NR] = $1 } END {
         if (NR == 0) { print "-"; exit }
         m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-        printf "%.0f (%.0f – %.0f)\n", m, v[1], v[NR] }'
+        if (d == "") print m; else printf "%.*f (%.*f – %.*f)\n", d, m, d, v[1], d, v[NR] }'
+}
+
+# Column COLUMN of the results of PLACEMENT, TARGET at CONNECTIONS, one round a line:
+# figures PLACEMENT TARGET CONNECTIONS COLUMN.
+figures() {
+    awk -v p="$1" -v t="$2" -v c="$3" -v k="$4" '$1 == p && $2 == t && $3 == c && $k != "-" {
+        print $k }' "$results"
+}
+
+# The median of a column: median PLACEMENT TARGET CONNECTIONS COLUMN.
+median() {
+    figures "$@" | summarise
 }
 
 # The median of a ratio taken round by round, with its range: ratio PLACEMENT CONNECTIONS
@@ -308,10 +310,7 @@ ratio() {
     awk -v p="$1" -v c="$2" -v t="$3" -v k="$4" -v u="$5" -v j="$6" '$1 == p && $3 == c {
         if ($2 == t) top[$12] = $k; if ($2 == u) bottom[$12] = $j }
         END { for (r in top) if (r in bottom && bottom[r] > 0) print top[r] / bottom[r] }' \
-        "$results" | sort -g | awk -v d="$7" '{ v[NR] = $1 } END {
-        if (NR == 0) { print "-"; exit }
-        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-        printf "%.*f (%.*f – %.*f)\n", d, m, d, v[1], d, v[NR] }'
+        "$results" | summarise "$7"
 }
 
 # A figure with DECIMALS decimals, or "-" as it is: shown DECIMALS FIGURE.
@@ -332,9 +331,9 @@ table() {
         done
         for target in "${targets[@]}"; do
             label="$target"
-            [ "$target" = paced ] && label="directory (paced)"
             ratios=("" "")
             case "$target" in
+                paced) label="directory (paced)" ;;
                 service | https | cache)
                     label="service (http)"
                     [ "$target" = https ] && label="service (https)"
@@ -346,7 +345,8 @@ table() {
                     ;;
             esac
             printf '%-11s %-17s %23s %8.3f %8.3f %10s %7s %8s %8s %8s %6s %6s\n' \
-                "$connections" "$label" "$(spread "$placement" "$target" "$connections" 4)" \
+                "$connections" "$label" \
+                "$(figures "$placement" "$target" "$connections" 4 | summarise 0)" \
                 "$(median "$placement" "$target" "$connections" 5)" \
                 "$(median "$placement" "$target" "$connections" 6)" "${ratios[0]}" \
                 "${ratios[1]}" "$(shown 1 "$(median "$placement" "$target" "$connections" 7)")" \
